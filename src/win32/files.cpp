@@ -1,0 +1,63 @@
+#include "win32/files.h"
+
+#include <windows.h>
+
+#include "core/text.h"
+#include "win32/handles.h"
+
+namespace win {
+
+std::int32_t GetFileSizeByName(const std::string& path) {
+  WIN32_FIND_DATAA found;
+  const FindHandle search(FindFirstFileA(path.c_str(), &found));
+  if (!search) return 0;
+  return static_cast<std::int32_t>(found.nFileSizeLow);
+}
+
+std::optional<std::uint64_t> GetFileSize64ByName(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) ||
+      (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    return std::nullopt;
+  }
+  return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+namespace {
+
+// Attributes of a path, or INVALID_FILE_ATTRIBUTES. A file that another process holds open so
+// that its attributes cannot be read still exists: ask the directory listing then.
+DWORD AttributesQuiet(const std::string& path) {
+  const ScopedErrorMode quiet(SEM_FAILCRITICALERRORS);
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES && GetLastError() == ERROR_SHARING_VIOLATION) {
+    WIN32_FIND_DATAA found;
+    const FindHandle search(FindFirstFileA(path.c_str(), &found));
+    if (search) attributes = found.dwFileAttributes;
+  }
+  return attributes;
+}
+
+}  // namespace
+
+bool DirectoryExistsQuiet(const std::string& path) {
+  const DWORD attributes = AttributesQuiet(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool FileExistsQuiet(const std::string& path) {
+  const DWORD attributes = AttributesQuiet(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+void ForceDirectories(std::string_view path) {
+  if (!dt::IsRootedPath(path)) return;
+  const std::string folder = dt::TrimTrailingBackslashes(path);
+  if (folder.empty() || DirectoryExistsQuiet(folder)) return;
+  const std::string parent = dt::SplitPath(folder).folder;
+  if (!parent.empty()) ForceDirectories(parent);
+  const ScopedErrorMode quiet(SEM_FAILCRITICALERRORS);
+  CreateDirectoryA(folder.c_str(), nullptr);
+}
+
+}  // namespace win

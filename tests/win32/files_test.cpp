@@ -1,0 +1,80 @@
+#include "win32/files.h"
+
+#include <gtest/gtest.h>
+
+#include "support/temp_folder.h"
+
+namespace {
+
+using testing_support::TempFolder;
+using testing_support::WriteFileBytes;
+
+TEST(GetFileSizeByName, FilesFoldersAndMissingPaths) {
+  TempFolder temp;
+  WriteFileBytes(temp / "five.bin", "12345");
+  EXPECT_EQ(win::GetFileSizeByName(temp / "five.bin"), 5);
+  EXPECT_EQ(win::GetFileSizeByName(temp.path()), 0);
+  EXPECT_EQ(win::GetFileSizeByName(temp / "missing.bin"), 0);
+  SetFileAttributesA((temp / "five.bin").c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY);
+  EXPECT_EQ(win::GetFileSizeByName(temp / "five.bin"), 5);
+  EXPECT_EQ(win::GetFileSize64ByName(temp / "five.bin"), 5u);
+  EXPECT_FALSE(win::GetFileSize64ByName(temp.path()));
+}
+
+TEST(GetFileSizeByName, KeepsTheLow32BitsOfLargeFiles) {
+  // A sparse-looking file of 4 GiB + 7 bytes: only its end is written.
+  TempFolder temp;
+  const std::string path = temp / "large.bin";
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  LARGE_INTEGER size;
+  size.QuadPart = (1LL << 32) + 7;
+  const bool extended = SetFilePointerEx(file, size, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+  CloseHandle(file);
+  if (!extended) GTEST_SKIP() << "the file system cannot hold a 4 GiB file";
+  EXPECT_EQ(win::GetFileSizeByName(path), 7);
+  EXPECT_EQ(win::GetFileSize64ByName(path), (1ULL << 32) + 7);
+}
+
+TEST(ExistsQuiet, TellsFilesFromFolders) {
+  TempFolder temp;
+  WriteFileBytes(temp / "file.txt", "x");
+  EXPECT_TRUE(win::FileExistsQuiet(temp / "file.txt"));
+  EXPECT_FALSE(win::DirectoryExistsQuiet(temp / "file.txt"));
+  EXPECT_TRUE(win::DirectoryExistsQuiet(temp.path()));
+  EXPECT_FALSE(win::FileExistsQuiet(temp.path()));
+  EXPECT_FALSE(win::FileExistsQuiet(temp / "missing"));
+  EXPECT_FALSE(win::DirectoryExistsQuiet(temp / "missing"));
+  EXPECT_FALSE(win::DirectoryExistsQuiet(""));
+  // The error mode the caller had is back afterwards.
+  const UINT before = SetErrorMode(SEM_NOGPFAULTERRORBOX);
+  win::DirectoryExistsQuiet("Q:\\no-such-drive");
+  EXPECT_EQ(SetErrorMode(before), static_cast<UINT>(SEM_NOGPFAULTERRORBOX));
+}
+
+TEST(ForceDirectories, CreatesMissingParentsAndIgnoresFailures) {
+  TempFolder temp;
+  win::ForceDirectories(temp / "a\\b\\c\\\\");
+  EXPECT_TRUE(win::DirectoryExistsQuiet(temp / "a\\b\\c"));
+
+  WriteFileBytes(temp / "file", "x");
+  win::ForceDirectories(temp / "file\\sub");  // a file in the way: nothing, no error
+  EXPECT_FALSE(win::DirectoryExistsQuiet(temp / "file\\sub"));
+
+  win::ForceDirectories("");
+  win::ForceDirectories("Q:\\no-such-drive\\x");
+}
+
+TEST(ForceDirectories, CreatesNothingForAPathThatIsNotRooted) {
+  TempFolder temp;
+  char previous[MAX_PATH];
+  GetCurrentDirectoryA(MAX_PATH, previous);
+  SetCurrentDirectoryA(temp.path().c_str());
+  win::ForceDirectories("relative\\folder");
+  const bool created = win::DirectoryExistsQuiet(temp / "relative");
+  SetCurrentDirectoryA(previous);
+  EXPECT_FALSE(created);
+}
+
+}  // namespace

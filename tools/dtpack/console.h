@@ -1,0 +1,16 @@
+// How dtpack shows stored paths and progress on its console.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+namespace dtpack {
+
+// Stored paths are code page 1251 bytes: shown as UTF-8 on Linux, as they are on Windows (whose
+// ANSI calls take them unchanged).
+std::string ShowStored(std::string_view stored);
+
+bool IsTerminal(std::FILE* stream);
+
+}  // namespace dtpack

@@ -1,0 +1,181 @@
+#include "inspect.h"
+
+#include <array>
+#include <fstream>
+#include <vector>
+
+#include "console.h"
+#include "core/archive_format.h"
+#include "core/archive_rules.h"
+#include "core/cp1251.h"
+#include "core/stream_source.h"
+#include "core/text.h"
+
+namespace dtpack {
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Utf8(const fs::path& p) {
+  const auto u8 = p.u8string();
+  return std::string(u8.begin(), u8.end());
+}
+
+// Where "dtpack unpack" puts a stored folder: each macro becomes a folder of its name below DIR
+// ("%InstallDir%\Maps" -> DIR/InstallDir/Maps), a drive "C:" becomes "C". Nothing (refused) for a
+// path that would leave DIR.
+std::optional<fs::path> LocalTarget(const fs::path& dir, const std::string& stored) {
+  std::string path = stored;
+  for (const std::string_view macro : dt::kFolderMacros) {
+    path = dt::ReplaceAll(path, macro, macro.substr(1, macro.size() - 2));
+  }
+  if (path.size() >= 2 && path[1] == ':') path.erase(1, 1);
+  fs::path target = dir;
+  std::string_view rest = path;
+  while (!rest.empty()) {
+    const std::size_t slash = rest.find('\\');
+    const std::string_view part = rest.substr(0, slash);
+    if (part == "..") return std::nullopt;
+    if (!part.empty() && part != ".") target /= fs::u8path(dt::Cp1251ToUtf8(part));
+    if (slash == std::string_view::npos) break;
+    rest.remove_prefix(slash + 1);
+  }
+  return target;
+}
+
+
+}  // namespace
+
+int List(const fs::path& archive, std::ostream& out, std::ostream& err) {
+  dt::StreamSource source(archive);
+  if (!source.is_open()) {
+    err << "dtpack: cannot open \"" << Utf8(archive) << "\"\n";
+    return 1;
+  }
+  const dt::Directory dir = dt::ReadDirectory(source);
+  if (dir.formatError) {
+    err << "dtpack: \"" << Utf8(archive) << "\": EntryCount is outside 1..1024\n";
+    return 1;
+  }
+  int status = 0;
+  for (const auto& item : dir.items) {
+    const auto size = dt::ReadPayloadSize(source, item);
+    out << (size ? std::to_string(*size) : std::string("?")) << '\t' << item.Offset << '\t'
+        << ShowStored(item.Name) << '\n';
+    if (!size) status = 1;
+  }
+  return status;
+}
+
+int Verify(const fs::path& archive, std::ostream& out) {
+  dt::StreamSource source(archive);
+  if (!source.is_open()) {
+    out << "cannot open \"" << Utf8(archive) << "\"\n";
+    return 1;
+  }
+  int problems = 0;
+  const auto problem = [&](const std::string& text) {
+    out << text << '\n';
+    ++problems;
+  };
+  const std::uint64_t fileSize = source.Size().value_or(0);
+  if (fileSize >= dt::kMaxArchiveSize) problem("the archive is 2 GiB or larger");
+
+  std::array<std::byte, 4> raw{};
+  const std::size_t got = source.Read(raw);
+  const std::int32_t count = got == 4 ? dt::DecodeInt32(raw.data()) : 0;
+  if (got < 4) {
+    problem("the archive is too short to hold an EntryCount");
+  } else if (count < dt::kMinEntryCount || count > dt::kMaxEntryCount) {
+    problem("EntryCount " + std::to_string(count) + " is outside 1..1024");
+  }
+  source.Seek(0);
+  const dt::Directory dir = dt::ReadDirectory(source);
+  if (!dir.formatError && dir.items.size() != static_cast<std::size_t>(count)) {
+    problem("the directory breaks off after " + std::to_string(dir.items.size()) + " of " +
+            std::to_string(count) + " entries");
+  }
+
+  std::vector<std::byte> buffer(1 << 16);
+  for (std::size_t i = 0; i < dir.items.size(); ++i) {
+    const auto& item = dir.items[i];
+    const std::string where = "entry " + std::to_string(i + 1) + " (" + ShowStored(item.Name) + ")";
+    for (const auto& finding : dt::CheckStoredPath(item.Name)) {
+      if (finding.fatal) {
+        problem(where + ": " + finding.message);
+      } else {
+        out << "warning: " << where << ": " << finding.message << '\n';
+      }
+    }
+    if (item.Offset < 0) {
+      problem(where + ": Offset " + std::to_string(item.Offset) + " is negative");
+      continue;
+    }
+    const auto size = dt::ReadPayloadSize(source, item);
+    if (!size) {
+      problem(where + ": the payload record at " + std::to_string(item.Offset) +
+              " has no readable PayloadSize");
+      continue;
+    }
+    if (*size == 0) {
+      problem(where + ": PayloadSize is 0, which the installer cannot unpack");
+      continue;
+    }
+    auto content = dt::ContentReader::Open(source, item, *size);
+    if (!content) {
+      problem(where + ": the payload of " + std::to_string(*size) +
+              " bytes reaches past the end of the archive");
+      continue;
+    }
+    std::optional<std::size_t> n;
+    while ((n = content->Next(buffer)) && *n > 0) {
+    }
+    if (!n) problem(where + ": the payload cannot be read");
+  }
+  if (problems == 0) out << "ok: " << dir.items.size() << " entries\n";
+  return problems == 0 ? 0 : 1;
+}
+
+int Unpack(const fs::path& archive, const fs::path& dir, std::ostream& out, std::ostream& err) {
+  dt::StreamSource source(archive);
+  if (!source.is_open()) {
+    err << "dtpack: cannot open \"" << Utf8(archive) << "\"\n";
+    return 1;
+  }
+  const dt::Directory directory = dt::ReadDirectory(source);
+  if (directory.formatError) {
+    err << "dtpack: \"" << Utf8(archive) << "\": EntryCount is outside 1..1024\n";
+    return 1;
+  }
+  std::vector<std::byte> buffer(1 << 16);
+  int status = 0;
+  for (const auto& item : directory.items) {
+    const std::string shown = ShowStored(item.Name);
+    const auto target = LocalTarget(dir, item.Name);
+    const auto size = dt::ReadPayloadSize(source, item);
+    auto content = size ? dt::ContentReader::Open(source, item, *size) : std::nullopt;
+    if (!target || !content) {
+      err << "dtpack: " << shown << ": " << (target ? "the payload cannot be read" : "leaves the folder")
+          << '\n';
+      status = 1;
+      continue;
+    }
+    std::error_code ec;
+    fs::create_directories(target->parent_path(), ec);
+    std::ofstream file(*target, std::ios::binary | std::ios::trunc);
+    std::optional<std::size_t> n;
+    while (file && (n = content->Next(buffer)) && *n > 0) {
+      file.write(reinterpret_cast<const char*>(buffer.data()), static_cast<std::streamsize>(*n));
+    }
+    file.close();
+    if (!file || !n) {
+      err << "dtpack: " << shown << ": cannot write \"" << Utf8(*target) << "\"\n";
+      status = 1;
+      continue;
+    }
+    out << Utf8(*target) << '\n';
+  }
+  return status;
+}
+
+}  // namespace dtpack

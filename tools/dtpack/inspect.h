@@ -1,0 +1,15 @@
+// dtpack list, verify and unpack: reading archives on a build machine.
+#pragma once
+
+#include <filesystem>
+#include <ostream>
+
+namespace dtpack {
+
+// Each returns the exit status: 0 when all went well, 1 for a problem with the archive.
+int List(const std::filesystem::path& archive, std::ostream& out, std::ostream& err);
+int Verify(const std::filesystem::path& archive, std::ostream& out);
+int Unpack(const std::filesystem::path& archive, const std::filesystem::path& dir,
+           std::ostream& out, std::ostream& err);
+
+}  // namespace dtpack

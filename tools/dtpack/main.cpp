@@ -1,0 +1,77 @@
+// dtpack: makes, lists, checks and unpacks the installer's package archives.
+// Exit status: 0 success, 1 a problem with an archive or its inputs, 2 a usage error.
+#include <CLI/CLI.hpp>
+
+#include <iostream>
+
+#include "console.h"
+#include "inspect.h"
+#include "pack.h"
+
+namespace {
+
+int RunPack(const std::string& out, const std::vector<std::string>& mappings) {
+  std::vector<dtpack::Mapping> parsed;
+  for (const auto& m : mappings) parsed.push_back(dtpack::ParseMapping(m));
+  const auto inputs = dtpack::CollectInputs(parsed);
+
+  const bool terminal = dtpack::IsTerminal(stderr);
+  int shownPercent = -1;
+  const auto progress = [&](std::uint64_t done, std::uint64_t total) {
+    const int percent = static_cast<int>(done * 100 / total);
+    if (terminal && total >= (16u << 20) && percent != shownPercent) {
+      shownPercent = percent;
+      std::cerr << "\rpacking: " << percent << '%' << std::flush;
+    }
+  };
+  const auto report = dtpack::Pack(inputs, std::filesystem::u8path(out), progress);
+  if (shownPercent >= 0) std::cerr << '\n';
+  for (const auto& w : report.warnings) std::cerr << "dtpack: warning: " << w << '\n';
+  std::cout << out << ": " << report.entries << " entries, " << report.payloads
+            << " payloads, " << report.bytes << " bytes\n";
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{"dtpack: makes, lists, checks and unpacks the installer's package archives (*.dt)"};
+  app.require_subcommand(1);
+
+  std::string archive, dir;
+  std::vector<std::string> mappings;
+  auto* pack = app.add_subcommand("pack", "Pack folders and files into an archive");
+  pack->add_option("archive", archive, "The archive to write")->required();
+  pack->add_option("mappings", mappings,
+                   "STORED=LOCAL: a local folder packed recursively below the stored folder "
+                   "(\"%InstallDir%=product\"), or a local file under the stored path "
+                   "(\"%System32%\\KORVU50.DLL=build/KORVU50.DLL\")")
+      ->required();
+  auto* list = app.add_subcommand("list", "One line per entry: payload size, offset, stored path");
+  list->add_option("archive", archive)->required();
+  auto* verify = app.add_subcommand("verify", "Check every rule; one line per problem");
+  verify->add_option("archive", archive)->required();
+  auto* unpack = app.add_subcommand("unpack", "Unpack into DIR, each macro as a folder of its name");
+  unpack->add_option("archive", archive)->required();
+  unpack->add_option("dir", dir)->required();
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::ParseError& e) {
+    app.exit(e);
+    return 2;
+  }
+
+  try {
+    const auto path = std::filesystem::u8path(archive);
+    if (*pack) return RunPack(archive, mappings);
+    if (*list) return dtpack::List(path, std::cout, std::cerr);
+    if (*verify) return dtpack::Verify(path, std::cout);
+    return dtpack::Unpack(path, std::filesystem::u8path(dir), std::cout, std::cerr);
+  } catch (const std::exception& e) {
+    std::cerr << "dtpack: " << e.what() << '\n';
+    return 1;
+  }
+}
