@@ -1,0 +1,27 @@
+// The installer's two message dialogs: every question goes through ConfirmDialog, every error
+// through ShowErrorBox. Texts are wide (UTF-8 literals converted, paths converted from the ANSI
+// code page), so that they show correctly whatever the system's code page.
+#pragma once
+
+#include <string>
+
+namespace setup {
+
+// Button kinds of ConfirmDialog; the value is the answer the button gives.
+enum DialogButton : int { kOk = 1, kCancel = 2, kAbort = 3, kRetry = 4, kIgnore = 5 };
+
+// A set of button kinds, one bit per kind (bit 1 << kind). Shown in the fixed order of kinds.
+using ButtonSet = unsigned;
+constexpr ButtonSet ButtonBit(DialogButton kind) { return 1u << kind; }
+constexpr ButtonSet kOkCancel = ButtonBit(kOk) | ButtonBit(kCancel);
+constexpr ButtonSet kAbortRetryIgnore = ButtonBit(kAbort) | ButtonBit(kRetry) | ButtonBit(kIgnore);
+
+// The system's error box (error icon, OK), owned by the active window; an empty caption stands
+// for "Ошибка".
+void ShowErrorBox(const std::wstring& caption, const std::wstring& text);
+
+// Beeps, then asks with the program's own modal question dialog; returns the answer of the
+// button pressed, or 2 when the dialog was closed otherwise or the application is ending.
+int ConfirmDialog(const std::wstring& text, ButtonSet buttons);
+
+}  // namespace setup
