@@ -1,9 +1,54 @@
 #include "setup/install_sequence.h"
 
-namespace setup {
+#include "core/gauge_scale.h"
+#include "setup/extraction.h"
+#include "setup/globals.h"
+#include "setup/messages.h"
+#include "setup/registration.h"
+#include "win32/files.h"
 
-bool RunInstall(InstallView& view) {
-  view.Pump();
+namespace setup {
+namespace {
+
+std::string ArchivePath(const char* name) { return SourceDir + "\\" + name; }
+
+std::int64_t ArchiveSize(const char* name) {
+  return static_cast<std::int64_t>(win::GetFileSize64ByName(ArchivePath(name)).value_or(0));
+}
+
+// Unpacks one archive if it exists; true when the run is to go on.
+bool UnpackIfPresent(const char* name, bool overwrite, TMessages& messages, InstallView& view) {
+  if (!win::FileExistsQuiet(ArchivePath(name))) return true;
+  UnpackArchive(ArchivePath(name), messages, overwrite, view);
+  return !view.Aborted() && messages.Error.empty();
+}
+
+}  // namespace
+
+bool RunInstall(InstallView& view) { return RunInstall(view, SystemRegistry()); }
+
+bool RunInstall(InstallView& view, ProductRegistry& registry) {
+  TMessages messages;
+  TotalBytes = 0;
+  DoneBytes = 0;
+  TotalBytes += ArchiveSize("ProgramFiles.dt");
+  TotalBytes += ArchiveSize("SystemFiles.dt");
+  view.SetGaugeMax(dt::ToGauge(TotalBytes, TotalBytes));
+  view.SetGaugeVisible(true);
+
+  if (UnpackIfPresent("ProgramFiles.dt", /*overwrite=*/true, messages, view) &&
+      UnpackIfPresent("SystemFiles.dt", /*overwrite=*/false, messages, view)) {
+    view.SetGaugePosition(dt::ToGauge(TotalBytes, TotalBytes));
+    view.SetGaugeVisible(false);
+    view.SetFileLabel(L"Регистрация библиотек программы...");
+    RegisterProduct(registry);
+  }
+
+  if (view.Aborted()) return false;
+  if (!messages.Error.empty()) {
+    view.ShowRunError(messages.Error);
+    return false;
+  }
   return true;
 }
 

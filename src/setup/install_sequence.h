@@ -2,6 +2,7 @@
 #pragma once
 
 #include "setup/install_view.h"
+#include "setup/registration.h"
 
 namespace setup {
 
@@ -9,5 +10,7 @@ namespace setup {
 // completed, false after a cancel or an error (the error box has then been shown). Errors raised
 // by the registration stage pass to the caller.
 bool RunInstall(InstallView& view);
+// The same with another registry (tests).
+bool RunInstall(InstallView& view, ProductRegistry& registry);
 
 }  // namespace setup

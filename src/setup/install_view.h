@@ -24,6 +24,9 @@ class InstallView {
   virtual int AskWriteError(const std::wstring& text) = 0;
   // Handles every pending window message and returns.
   virtual void Pump() = 0;
+  // Shows the error that ended the run, in the error box captioned "Ошибка". The window's
+  // version is this default; tests record it instead.
+  virtual void ShowRunError(const std::wstring& text);
 };
 
 }  // namespace setup

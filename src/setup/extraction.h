@@ -1,0 +1,22 @@
+// Unpacking one package archive into the folders its stored paths name.
+#pragma once
+
+#include <string>
+
+#include "setup/install_view.h"
+#include "setup/messages.h"
+
+namespace setup {
+
+// Unpacks the archive at archivePath: per entry the folder macros are expanded, the folder is
+// created, and the file is written (replacing an existing one when overwrite is set, keeping it
+// otherwise). Shows the file name and advances DoneBytes and the gauge, and pumps the message
+// queue once per entry and once at the end. The first failure ends the run with its text in
+// messages.Error; a file that cannot be written is asked about (Abort, Retry, Ignore).
+void UnpackArchive(const std::string& archivePath, TMessages& messages, bool overwrite,
+                   InstallView& view);
+
+// The size of the buffer through which every payload is copied.
+inline constexpr std::size_t kCopyBufferSize = 1 << 20;
+
+}  // namespace setup

@@ -1,0 +1,43 @@
+// The registration stage: the uninstall entry and the product's settings key, the two
+// registration tools, and "Uninstaller.ini".
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+namespace setup {
+
+// The registration's window on the registry, so that tests can make a write fail.
+class ProductRegistry {
+ public:
+  class Key {
+   public:
+    virtual ~Key() = default;
+    // Writes a text value; throws std::runtime_error "Failed to set data for '<name>'".
+    virtual void WriteString(const std::string& name, const std::string& value) = 0;
+  };
+  virtual ~ProductRegistry() = default;
+  // Opens a key with full access, creating it and its missing parents; null when that fails.
+  virtual std::unique_ptr<Key> CreateKey(HKEY root, const std::string& path) = 0;
+};
+
+// The system's registry.
+ProductRegistry& SystemRegistry();
+
+// Records the product, starts its registration tools and writes "Uninstaller.ini", in that order.
+// Keys, tools and INI values that fail are skipped silently; a value that cannot be written into
+// an opened key raises, and what follows is skipped.
+void RegisterProduct(ProductRegistry& registry);
+
+// Starts `"path" arguments` (minimised or normal); waits for its end when asked. False when it
+// could not be started.
+bool RunProgram(const std::string& path, const std::string& arguments, bool minimised, bool wait);
+
+// Sets key=value in [section] of an INI file, creating the file when it is missing; everything
+// else in the file stays. False when the value could not be written.
+bool WriteIniValue(const std::string& iniPath, const std::string& section, const std::string& key,
+                   const std::string& value);
+
+}  // namespace setup

@@ -1,0 +1,25 @@
+// A package archive read through a Win32 file handle.
+#pragma once
+
+#include <string>
+
+#include "core/archive_format.h"
+#include "win32/handles.h"
+
+namespace win {
+
+class FileSource final : public dt::ByteSource {
+ public:
+  // Opens for reading, letting other processes read and write the file meanwhile.
+  explicit FileSource(const std::string& path);
+  bool is_open() const { return static_cast<bool>(file_); }
+
+  std::size_t Read(std::span<std::byte> dst) override;
+  bool Seek(std::uint64_t offset) override;
+  std::optional<std::uint64_t> Size() override;
+
+ private:
+  FileHandle file_;
+};
+
+}  // namespace win

@@ -1,0 +1,45 @@
+// An InstallView that records what a run shows and answers the write-error question from a
+// script, for tests that drive a run without the wizard window.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "setup/install_view.h"
+
+namespace testing_support {
+
+class FakeView : public setup::InstallView {
+ public:
+  void SetFileLabel(const std::wstring& text) override { labels.push_back(text); }
+  void SetGaugeMax(std::int32_t max) override { gaugeMax.push_back(max); }
+  void SetGaugePosition(std::int32_t position) override { positions.push_back(position); }
+  void SetGaugeVisible(bool visible) override { visibility.push_back(visible); }
+  bool Aborted() const override { return aborted; }
+  int AskWriteError(const std::wstring& text) override {
+    questions.push_back(text);
+    if (onQuestion) onQuestion(questions.size());
+    if (answers.empty()) return 5;
+    const int answer = answers.front();
+    answers.pop_front();
+    return answer;
+  }
+  void Pump() override {
+    ++pumps;
+    if (onPump) onPump(pumps);
+  }
+  void ShowRunError(const std::wstring& text) override { shownErrors.push_back(text); }
+
+  std::vector<std::wstring> labels, questions, shownErrors;
+  std::vector<std::int32_t> gaugeMax, positions;
+  std::vector<bool> visibility;
+  std::deque<int> answers;  // for AskWriteError; Ignore (5) once they run out
+  std::function<void(std::size_t)> onQuestion;  // before the answer is given
+  std::function<void(int)> onPump;              // after each pump, with the count so far
+  bool aborted = false;
+  int pumps = 0;
+};
+
+}  // namespace testing_support
