@@ -33,6 +33,12 @@ class Owner {
   Handle get() const { return handle_; }
   explicit operator bool() const { return handle_ != Traits::Invalid(); }
 
+  // Gives the handle up without closing it (its new owner is the system, say), and returns it.
+  Handle release() {
+    if (*this) --live_;
+    return std::exchange(handle_, Traits::Invalid());
+  }
+
   void reset(Handle handle = Traits::Invalid()) {
     if (*this) {
       Traits::Close(handle_);
@@ -88,6 +94,14 @@ struct MemoryDcTraits {
 // A DC from CreateCompatibleDC.
 using MemoryDc = Owner<MemoryDcTraits>;
 
+struct GlobalMemoryTraits {
+  using Handle = HGLOBAL;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle h) { GlobalFree(h); }
+};
+// A block from GlobalAlloc (clipboard data until SetClipboardData takes it over).
+using GlobalMemory = Owner<GlobalMemoryTraits>;
+
 template <typename T>
 struct GdiTraits {
   using Handle = T;
@@ -99,6 +113,14 @@ using Brush = Owner<GdiTraits<HBRUSH>>;
 using Font = Owner<GdiTraits<HFONT>>;
 using Pen = Owner<GdiTraits<HPEN>>;
 using Region = Owner<GdiTraits<HRGN>>;
+
+struct WindowTraits {
+  using Handle = HWND;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle h) { DestroyWindow(h); }
+};
+// A top-level window made with CreateWindowEx (its child windows go with it).
+using Window = Owner<WindowTraits>;
 
 // A window's DC from GetDC, given back with ReleaseDC.
 class WindowDc {

@@ -1,0 +1,279 @@
+#include "setup/form_main.h"
+
+#include <stdexcept>
+
+#include "core/text.h"
+#include "setup/dialogs.h"
+#include "setup/folder_browser.h"
+#include "setup/globals.h"
+#include "setup/install_sequence.h"
+#include "toolkit/application.h"
+#include "toolkit/error_report.h"
+#include "win32/files.h"
+#include "win32/wide_text.h"
+
+namespace setup {
+
+TFormMain* FormMain = nullptr;
+
+namespace {
+
+std::wstring WindowText(HWND window) {
+  std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+  text.resize(
+      static_cast<std::size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+  return text;
+}
+
+// The folder that holds the running program: everything before the last backslash of its path.
+std::string ProgramFolder() {
+  std::string path(MAX_PATH, '\0');
+  for (;;) {
+    const DWORD length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length < path.size()) {
+      path.resize(length);
+      break;
+    }
+    path.resize(path.size() * 2);
+  }
+  return dt::SplitPath(path).folder;
+}
+
+}  // namespace
+
+TFormMain::TFormMain()
+    : RunInstallation([](InstallView& view) { return RunInstall(view); }),
+      scale_(ScreenLayoutScale()) {
+  CreateWindowFrame();
+  CreateFonts();
+  CreateHeader();
+  CreatePages();
+  if (auto* app = tk::Application::Instance()) {
+    keyFilter_ = app->AddMessageFilter([this](MSG& msg) { return FilterKey(msg); });
+  }
+  FormMain = this;
+  FormCreate();
+}
+
+TFormMain::~TFormMain() {
+  if (FormMain == this) FormMain = nullptr;
+  if (auto* app = tk::Application::Instance(); app && keyFilter_) {
+    app->RemoveMessageFilter(keyFilter_);
+  }
+  if (window_) SetWindowLongPtrW(Handle(), GWLP_USERDATA, 0);
+}
+
+void TFormMain::Show() {
+  FormShow();
+  ShowWindow(Handle(), SW_SHOWNORMAL);
+  UpdateWindow(Handle());
+}
+
+LRESULT CALLBACK TFormMain::WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_NCCREATE) {
+    const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lparam);
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+  }
+  auto* form = reinterpret_cast<TFormMain*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (!form || !form->window_) return DefWindowProcW(window, message, wparam, lparam);
+  try {
+    return form->HandleMessage(message, wparam, lparam);
+  } catch (...) {
+    tk::ReportCurrentException();
+    return 0;
+  }
+}
+
+LRESULT TFormMain::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_COMMAND: {
+      const auto control = reinterpret_cast<HWND>(lparam);
+      const UINT code = HIWORD(wparam);
+      if (control && code == BN_CLICKED) Click(control);
+      return 0;
+    }
+    case kRefreshDefaultLook:
+      UpdateDefaultLook(GetFocus());
+      return 0;
+    case WM_CLOSE:
+      Close();
+      return 0;
+    case WM_ACTIVATE:
+      // Like a dialog, the window gives the focus back to the control that had it.
+      if (LOWORD(wparam) == WA_INACTIVE) {
+        HWND focus = GetFocus();
+        if (focus && IsChild(Handle(), focus)) savedFocus_ = focus;
+        return 0;
+      }
+      if (savedFocus_ && IsWindow(savedFocus_) && IsWindowVisible(savedFocus_)) {
+        SetFocus(savedFocus_);
+        return 0;
+      }
+      break;
+    case WM_SETFOCUS:
+      if (savedFocus_ && IsWindow(savedFocus_) && IsWindowVisible(savedFocus_)) {
+        SetFocus(savedFocus_);
+      }
+      return 0;
+    default:
+      break;
+  }
+  return DefWindowProcW(Handle(), message, wparam, lparam);
+}
+
+void TFormMain::Click(HWND button) {
+  if (button == c_.BNextWellcome) {
+    BNextWellcomeClick();
+  } else if (button == c_.BPrevSett) {
+    BPrevSettClick();
+  } else if (button == c_.BNextSett) {
+    BNextSettClick();
+  } else if (button == c_.BCancelWellcome || button == c_.BCancelSett ||
+             button == c_.BCancelProgress || button == c_.BCancelFinish) {
+    BCancelClick();
+  }
+}
+
+void TFormMain::Close() {
+  auto* app = tk::Application::Instance();
+  if (app && app->MainWindow() == Handle()) {
+    app->Terminate();
+  } else {
+    ShowWindow(Handle(), SW_HIDE);
+  }
+}
+
+void TFormMain::SetPageIndex(int page) {
+  if (page < 0 || page >= static_cast<int>(pages_.size())) return;
+  HWND focus = GetFocus();
+  const bool focusInForm = focus && (focus == Handle() || IsChild(Handle(), focus));
+  tk::Panel& next = *pages_[static_cast<std::size_t>(page)].panel;
+  const bool focusOnNext = focus && IsChild(next.Handle(), focus);
+  pageIndex_ = page;
+  // Show the new page before hiding the old one, so the focus never sits on a hidden control.
+  next.SetVisible(true);
+  if (focusInForm && !focusOnNext) {
+    const auto& order = TabOrder(page);
+    if (!order.empty()) SetFocus(order.front());
+  }
+  for (std::size_t i = 0; i < pages_.size(); ++i) {
+    if (static_cast<int>(i) != page) pages_[i].panel->SetVisible(false);
+  }
+  UpdateDefaultLook(GetFocus());
+}
+
+const std::vector<HWND>& TFormMain::TabOrder(int page) const {
+  return pages_[static_cast<std::size_t>(page)].tabOrder;
+}
+HWND TFormMain::DefaultButton(int page) const {
+  return pages_[static_cast<std::size_t>(page)].defaultButton;
+}
+HWND TFormMain::CancelButton(int page) const {
+  return pages_[static_cast<std::size_t>(page)].cancelButton;
+}
+
+std::string TFormMain::InstallPathText() const {
+  return win::WideToAnsi(WindowText(c_.EInstallPath));
+}
+
+void TFormMain::FormCreate() {
+  SourceDir = dt::TrimTrailingBackslashes(ProgramFolder());
+  SetWindowTextW(c_.EInstallPath, L"C:\\Program Files\\Ostelan\\Korvu");
+  Installing = false;
+  aborted_ = false;
+  ProgramTitle = "Korvu v5.02 build Ostelan";
+}
+
+void TFormMain::FormShow() {
+  SetPageIndex(kWellcome);
+  SetFocus(c_.BNextWellcome);
+  savedFocus_ = c_.BNextWellcome;
+}
+
+void TFormMain::BNextWellcomeClick() {
+  SetPageIndex(kSettings);
+  SetFocus(c_.EInstallPath);
+}
+
+void TFormMain::BPrevSettClick() {
+  SetPageIndex(kWellcome);
+  SetFocus(c_.BNextWellcome);
+}
+
+void TFormMain::BBrowsePathClick() {
+  std::string folder = InstallPathText();
+  // Opening the browser leaves the typed folder on disk, so that the tree can open on it.
+  win::ForceDirectories(folder);
+  if (PickFolder(Handle(), L"Выберите директорию:", folder)) {
+    SetWindowTextW(c_.EInstallPath, win::AnsiToWide(folder).c_str());
+  }
+}
+
+void TFormMain::BNextSettClick() {
+  InstallFolder = InstallPathText();
+  win::ForceDirectories(InstallFolder);
+  if (!win::DirectoryExistsQuiet(InstallFolder)) {
+    ShowErrorBox(L"", L"Ошибка создания директории.\rУкажите другое имя.");
+    SetFocus(c_.EInstallPath);
+    return;
+  }
+  SetPageIndex(kProgress);
+  Pump();
+  SetFocus(c_.BCancelProgress);
+  Installing = true;
+
+  bool completed = false;
+  try {
+    completed = RunInstallation(*this);
+  } catch (...) {
+    // The Finish page first; the error then goes on to the standard error report.
+    ShowFinish(false);
+    throw;
+  }
+  ShowFinish(completed);
+}
+
+void TFormMain::ShowFinish(bool completed) {
+  Installing = false;
+  SetPageIndex(kFinish);
+  ShowWindow(c_.LabelFinishOk, completed ? SW_SHOW : SW_HIDE);
+  ShowWindow(c_.LabelFinishBad, completed ? SW_HIDE : SW_SHOW);
+}
+
+void TFormMain::BCancelClick() {
+  if (!Installing) {
+    Close();
+    return;
+  }
+  Pump();
+  if (ConfirmDialog(L"Прервать установку программы?", kOkCancel) != kOk) {
+    Pump();
+    return;
+  }
+  aborted_ = true;
+  Pump();
+  Close();
+}
+
+void TFormMain::SetFileLabel(const std::wstring& text) {
+  SetWindowTextW(c_.LabelFileName, text.c_str());
+}
+void TFormMain::SetGaugeMax(std::int32_t max) {
+  progressBar_->SetMax(max);
+}
+void TFormMain::SetGaugePosition(std::int32_t position) {
+  progressBar_->SetPosition(position);
+}
+void TFormMain::SetGaugeVisible(bool visible) {
+  progressBar_->SetVisible(visible);
+}
+
+int TFormMain::AskWriteError(const std::wstring& text) {
+  return ConfirmDialog(text, kAbortRetryIgnore);
+}
+
+void TFormMain::Pump() {
+  if (auto* app = tk::Application::Instance()) app->ProcessMessages();
+}
+
+}  // namespace setup
