@@ -1,18 +1,53 @@
 #!/usr/bin/env bash
-# The run command: builds the packaging tool and packs the demo distribution into out/demo, then
-# lists and verifies the archives.
+# The run command: builds Setup.exe, the packaging tool and the demo distribution in out/demo
+# (Setup.exe, ProgramFiles.dt, SystemFiles.dt), then starts the wizard under Wine: on your display
+# when DISPLAY is set; otherwise on a virtual display, walking through the wizard with the default
+# folder and saving a screenshot of each page in out/demo/screenshots.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 bash scripts/bootstrap.sh
+source scripts/env.sh
+
+echo "== building"
 cmake --preset host >/dev/null
 cmake --build --preset host --target dtpack
+cmake --preset windows >/dev/null
+cmake --build --preset windows --target Setup  # the product, 32-bit
+preset=$(wine_test_preset)  # the Windows build that this machine's Wine can run
+if [ "$preset" != windows ]; then
+  echo "(this kernel runs no 32-bit programs: the demo runs the 64-bit build of the same sources)"
+  cmake --preset "$preset" >/dev/null
+fi
+cmake --build --preset "$preset" --target Setup record_command_line setup_walk wine_idle
+bin="build/$preset"
+
+echo "== packing the demo distribution"
 dtpack=build/host/tools/dtpack/dtpack
-mkdir -p out/demo
-"$dtpack" pack out/demo/ProgramFiles.dt "%InstallDir%=demo/ProgramFiles"
-"$dtpack" pack out/demo/SystemFiles.dt "%Fonts%\\korvu-demo.fon=demo/SystemFiles/korvu-demo.fon"
-for archive in out/demo/ProgramFiles.dt out/demo/SystemFiles.dt; do
-  echo "== $archive"
-  "$dtpack" list "$archive"
-  "$dtpack" verify "$archive"
-done
+out=out/demo
+rm -rf "$out"
+mkdir -p "$out"
+cp "$bin/src/setup/Setup.exe" "$out/"
+standin="$bin/demo/record_command_line.exe"
+"$dtpack" pack "$out/ProgramFiles.dt" "%InstallDir%=demo/ProgramFiles" \
+  "%InstallDir%\\REGSVR32.EXE=$standin" "%InstallDir%\\RegTypLib.exe=$standin"
+"$dtpack" pack "$out/SystemFiles.dt" "%Fonts%\\korvu-demo.fon=demo/SystemFiles/korvu-demo.fon" \
+  "%System32%\\korvu50.hlp=demo/SystemFiles/korvu50.hlp" "%WinDir%\\korvu.ini=demo/SystemFiles/korvu.ini"
+"$dtpack" verify "$out/ProgramFiles.dt"
+"$dtpack" verify "$out/SystemFiles.dt"
+
+windows_path() { echo "Z:$(realpath "$1" | tr / '\\')"; }
+if [ -n "${DISPLAY:-}" ]; then
+  echo "== starting the wizard on $DISPLAY"
+  bash scripts/wine-run.sh "$(windows_path "$out/Setup.exe")"
+else
+  echo "== no display: walking through the wizard on a virtual display"
+  mkdir -p "$out/screenshots"
+  bash scripts/wine-session.sh --idle "$bin/tests/wine_idle.exe" \
+    bash scripts/wine-run.sh "$bin/tools/driver/setup_walk.exe" \
+    "$(windows_path "$out/Setup.exe")" --shots "$(windows_path "$out/screenshots")"
+  if command -v convert >/dev/null; then
+    for bmp in "$out"/screenshots/*.bmp; do convert "$bmp" "${bmp%.bmp}.png" && rm "$bmp"; done
+  fi
+  echo "screenshots: $out/screenshots"
+fi

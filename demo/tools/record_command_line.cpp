@@ -1,5 +1,6 @@
-// A stand-in for a registration tool: records its own command line in "<its path>.cmdline",
-// written under a temporary name and then renamed, so that a reader never sees half a record.
+// The demo's stand-in for a registration tool: records its own command line in
+// "<its path>.cmdline", written under a temporary name and then renamed, so that a reader never
+// sees half a record.
 #include <windows.h>
 
 #include <string>

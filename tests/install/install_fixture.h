@@ -5,12 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "core/archive_writer.h"
 #include "setup/globals.h"
 #include "support/temp_folder.h"
+#include "win32/registry.h"
 
 namespace testing_support {
 
@@ -28,6 +30,13 @@ inline std::string ReadFileBytes(const std::string& path) {
 
 inline bool Exists(const std::string& path) {
   return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// A text value under HKEY_LOCAL_MACHINE, or nothing.
+inline std::optional<std::string> HklmString(const char* key, const char* name) {
+  const win::RegKey k = win::OpenKey(HKEY_LOCAL_MACHINE, key, false);
+  if (!k) return std::nullopt;
+  return win::ReadStringValue(k.get(), name);
 }
 
 // A Unix path of the build tree as Wine shows it (drive Z: is the root).

@@ -10,17 +10,12 @@
 namespace {
 
 using testing_support::Exists;
+using testing_support::HklmString;
 using testing_support::ReadFileBytes;
 
 constexpr char kUninstallKey[] =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Korvu v5.02 build Ostelan";
 constexpr char kSettingsKey[] = "SOFTWARE\\Fendaro\\Korvu\\5.0";
-
-std::optional<std::string> Value(const char* key, const char* name) {
-  const win::RegKey k = win::OpenKey(HKEY_LOCAL_MACHINE, key, false);
-  if (!k) return std::nullopt;
-  return win::ReadStringValue(k.get(), name);
-}
 
 // Records every key opened and value written; can refuse keys or fail one value.
 class RecordingRegistry final : public setup::ProductRegistry {
@@ -87,11 +82,11 @@ TEST_F(RegisterProductTest, WritesKeysToolsAndIniInOrder) {
 TEST_F(RegisterProductTest, RealRegistryValuesAndToolCommandLinesWithBlanks) {
   InstallTools(target);
   setup::RegisterProduct(setup::SystemRegistry());
-  EXPECT_EQ(Value(kUninstallKey, "DisplayName"), "Korvu v5.02 build Ostelan");
-  EXPECT_EQ(Value(kUninstallKey, "UninstallString"), "\"" + target + "\\Uninstaller.exe\"");
-  EXPECT_EQ(Value(kSettingsKey, "SearchPaths"), "");
-  EXPECT_EQ(Value(kSettingsKey, "GeoDictionary"), target + "\\Maps\\GeoDict.DCT");
-  EXPECT_EQ(Value(kSettingsKey, "VersionCode"), "5.02");
+  EXPECT_EQ(HklmString(kUninstallKey, "DisplayName"), "Korvu v5.02 build Ostelan");
+  EXPECT_EQ(HklmString(kUninstallKey, "UninstallString"), "\"" + target + "\\Uninstaller.exe\"");
+  EXPECT_EQ(HklmString(kSettingsKey, "SearchPaths"), "");
+  EXPECT_EQ(HklmString(kSettingsKey, "GeoDictionary"), target + "\\Maps\\GeoDict.DCT");
+  EXPECT_EQ(HklmString(kSettingsKey, "VersionCode"), "5.02");
   EXPECT_EQ(AwaitRecord(target + "\\REGSVR32.EXE.cmdline"),
             "\"" + target + "\\REGSVR32.EXE\" /s \"" + target + "\\KORVU50.DLL\"");
   EXPECT_EQ(AwaitRecord(target + "\\RegTypLib.exe.cmdline"),

@@ -16,11 +16,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string Utf8(const fs::path& p) {
-  const auto u8 = p.u8string();
-  return std::string(u8.begin(), u8.end());
-}
-
 // Where "dtpack unpack" puts a stored folder: each macro becomes a folder of its name below DIR
 // ("%InstallDir%\Maps" -> DIR/InstallDir/Maps), a drive "C:" becomes "C". Nothing (refused) for a
 // path that would leave DIR.
@@ -43,22 +38,30 @@ std::optional<fs::path> LocalTarget(const fs::path& dir, const std::string& stor
   return target;
 }
 
+// The directory of an opened archive; nothing, with a message, when the archive cannot be opened
+// or its EntryCount is out of range.
+std::optional<dt::Directory> OpenDirectory(const fs::path& archive, dt::StreamSource& source,
+                                           std::ostream& err) {
+  if (!source.is_open()) {
+    err << "dtpack: cannot open \"" << ShowPath(archive) << "\"\n";
+    return std::nullopt;
+  }
+  dt::Directory dir = dt::ReadDirectory(source);
+  if (dir.formatError) {
+    err << "dtpack: \"" << ShowPath(archive) << "\": EntryCount is outside 1..1024\n";
+    return std::nullopt;
+  }
+  return dir;
+}
 
 }  // namespace
 
 int List(const fs::path& archive, std::ostream& out, std::ostream& err) {
   dt::StreamSource source(archive);
-  if (!source.is_open()) {
-    err << "dtpack: cannot open \"" << Utf8(archive) << "\"\n";
-    return 1;
-  }
-  const dt::Directory dir = dt::ReadDirectory(source);
-  if (dir.formatError) {
-    err << "dtpack: \"" << Utf8(archive) << "\": EntryCount is outside 1..1024\n";
-    return 1;
-  }
+  const auto dir = OpenDirectory(archive, source, err);
+  if (!dir) return 1;
   int status = 0;
-  for (const auto& item : dir.items) {
+  for (const auto& item : dir->items) {
     const auto size = dt::ReadPayloadSize(source, item);
     out << (size ? std::to_string(*size) : std::string("?")) << '\t' << item.Offset << '\t'
         << ShowStored(item.Name) << '\n';
@@ -70,7 +73,7 @@ int List(const fs::path& archive, std::ostream& out, std::ostream& err) {
 int Verify(const fs::path& archive, std::ostream& out) {
   dt::StreamSource source(archive);
   if (!source.is_open()) {
-    out << "cannot open \"" << Utf8(archive) << "\"\n";
+    out << "cannot open \"" << ShowPath(archive) << "\"\n";
     return 1;
   }
   int problems = 0;
@@ -138,25 +141,18 @@ int Verify(const fs::path& archive, std::ostream& out) {
 
 int Unpack(const fs::path& archive, const fs::path& dir, std::ostream& out, std::ostream& err) {
   dt::StreamSource source(archive);
-  if (!source.is_open()) {
-    err << "dtpack: cannot open \"" << Utf8(archive) << "\"\n";
-    return 1;
-  }
-  const dt::Directory directory = dt::ReadDirectory(source);
-  if (directory.formatError) {
-    err << "dtpack: \"" << Utf8(archive) << "\": EntryCount is outside 1..1024\n";
-    return 1;
-  }
+  const auto directory = OpenDirectory(archive, source, err);
+  if (!directory) return 1;
   std::vector<std::byte> buffer(1 << 16);
   int status = 0;
-  for (const auto& item : directory.items) {
+  for (const auto& item : directory->items) {
     const std::string shown = ShowStored(item.Name);
     const auto target = LocalTarget(dir, item.Name);
     const auto size = dt::ReadPayloadSize(source, item);
     auto content = size ? dt::ContentReader::Open(source, item, *size) : std::nullopt;
     if (!target || !content) {
-      err << "dtpack: " << shown << ": " << (target ? "the payload cannot be read" : "leaves the folder")
-          << '\n';
+      err << "dtpack: " << shown << ": "
+          << (target ? "the payload cannot be read" : "leaves the unpacking folder") << '\n';
       status = 1;
       continue;
     }
@@ -169,11 +165,12 @@ int Unpack(const fs::path& archive, const fs::path& dir, std::ostream& out, std:
     }
     file.close();
     if (!file || !n) {
-      err << "dtpack: " << shown << ": cannot write \"" << Utf8(*target) << "\"\n";
+      err << "dtpack: " << shown << ": "
+          << (n ? "cannot write \"" + ShowPath(*target) + "\"" : "the payload cannot be read") << '\n';
       status = 1;
       continue;
     }
-    out << Utf8(*target) << '\n';
+    out << ShowPath(*target) << '\n';
   }
   return status;
 }

@@ -10,17 +10,13 @@
 #include "core/archive_rules.h"
 #include "core/archive_writer.h"
 #include "core/cp1251.h"
+#include "console.h"
 #include "core/text.h"
 
 namespace dtpack {
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string Utf8(const fs::path& p) {
-  const auto u8 = p.u8string();
-  return std::string(u8.begin(), u8.end());
-}
 
 std::string ToStored(const std::string& utf8, const std::string& what) {
   auto bytes = dt::Utf8ToCp1251(utf8);
@@ -34,13 +30,13 @@ std::string ToStored(const std::string& utf8, const std::string& what) {
 template <typename Sink>
 void ForEachChunk(const fs::path& file, Sink&& sink) {
   std::ifstream in(file, std::ios::binary);
-  if (!in) throw InputError("cannot read \"" + Utf8(file) + "\"");
+  if (!in) throw InputError("cannot read \"" + ShowPath(file) + "\"");
   std::array<char, 1 << 16> buffer;
   while (in) {
     in.read(buffer.data(), buffer.size());
     if (in.gcount() > 0) sink(buffer.data(), static_cast<std::size_t>(in.gcount()));
   }
-  if (!in.eof()) throw InputError("cannot read \"" + Utf8(file) + "\"");
+  if (!in.eof()) throw InputError("cannot read \"" + ShowPath(file) + "\"");
 }
 
 std::uint64_t Fingerprint(const fs::path& file) {
@@ -90,10 +86,10 @@ std::vector<PackInput> CollectInputs(const std::vector<Mapping>& mappings) {
       for (auto it = fs::recursive_directory_iterator(m.local, ec);
            !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
         if (it->is_regular_file()) {
-          found.emplace_back(Utf8(fs::relative(it->path(), m.local)), it->path());
+          found.emplace_back(ShowPath(fs::relative(it->path(), m.local)), it->path());
         }
       }
-      if (ec) throw InputError("cannot list \"" + Utf8(m.local) + "\": " + ec.message());
+      if (ec) throw InputError("cannot list \"" + ShowPath(m.local) + "\": " + ec.message());
       std::sort(found.begin(), found.end());
       for (auto& [relative, file] : found) {
         std::string stored = folder + "\\" + relative;
@@ -101,7 +97,7 @@ std::vector<PackInput> CollectInputs(const std::vector<Mapping>& mappings) {
         inputs.push_back({ToStored(stored, "stored path"), file});
       }
     } else {
-      throw InputError("\"" + Utf8(m.local) + "\" is neither a file nor a folder");
+      throw InputError("\"" + ShowPath(m.local) + "\" is neither a file nor a folder");
     }
   }
   return inputs;
@@ -122,7 +118,7 @@ PackReport Pack(const std::vector<PackInput>& inputs, const fs::path& out,
   std::map<std::pair<std::uint64_t, std::uint64_t>, std::vector<std::size_t>> bySizeAndHash;
   std::set<std::string> storedPaths;
   for (const auto& input : inputs) {
-    const std::string shown = dt::Cp1251ToUtf8(input.storedPath);
+    const std::string shown = ShowStored(input.storedPath);
     for (const auto& finding : dt::CheckStoredPath(input.storedPath)) {
       if (finding.fatal) throw InputError(shown + ": " + finding.message);
       report.warnings.push_back(shown + ": " + finding.message);
@@ -132,9 +128,9 @@ PackReport Pack(const std::vector<PackInput>& inputs, const fs::path& out,
     }
     std::error_code ec;
     const std::uintmax_t size = fs::file_size(input.source, ec);
-    if (ec) throw InputError("cannot read \"" + Utf8(input.source) + "\": " + ec.message());
+    if (ec) throw InputError("cannot read \"" + ShowPath(input.source) + "\": " + ec.message());
     if (size == 0) {
-      throw InputError(shown + ": the file \"" + Utf8(input.source) +
+      throw InputError(shown + ": the file \"" + ShowPath(input.source) +
                        "\" is empty, and the installer cannot unpack an empty payload");
     }
     if (size >= dt::kMaxArchiveSize) {
@@ -166,7 +162,7 @@ PackReport Pack(const std::vector<PackInput>& inputs, const fs::path& out,
   temp += ".partial";
   try {
     std::ofstream file(temp, std::ios::binary | std::ios::trunc);
-    if (!file) throw InputError("cannot create \"" + Utf8(temp) + "\"");
+    if (!file) throw InputError("cannot create \"" + ShowPath(temp) + "\"");
     file.write(layout.header.data(), static_cast<std::streamsize>(layout.header.size()));
     std::uint64_t done = layout.header.size();
     for (std::size_t p = 0; p < payloadFiles.size(); ++p) {
@@ -179,12 +175,12 @@ PackReport Pack(const std::vector<PackInput>& inputs, const fs::path& out,
         if (progress) progress(done + 4 + copied, layout.totalSize);
       });
       if (copied != plan.payloadSizes[p]) {
-        throw InputError("\"" + Utf8(payloadFiles[p]) + "\" changed while it was packed");
+        throw InputError("\"" + ShowPath(payloadFiles[p]) + "\" changed while it was packed");
       }
       done += 4 + copied;
     }
     file.close();
-    if (!file) throw InputError("cannot write \"" + Utf8(temp) + "\"");
+    if (!file) throw InputError("cannot write \"" + ShowPath(temp) + "\"");
     fs::rename(temp, out);
   } catch (...) {
     std::error_code ignored;

@@ -1,0 +1,209 @@
+// The real Setup.exe, started as its own process and driven from outside as a user would.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "core/archive_writer.h"
+#include "driver.h"
+#include "install/install_fixture.h"
+#include "support/temp_folder.h"
+#include "win32/registry.h"
+#include "win32/wide_text.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using testing_support::Exists;
+using testing_support::HklmString;
+using testing_support::FromUnixPath;
+using testing_support::ReadFileBytes;
+using testing_support::WriteFileBytes;
+
+constexpr char kUninstallKey[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Korvu v5.02 build Ostelan";
+constexpr char kSettingsKey[] = "SOFTWARE\\Fendaro\\Korvu\\5.0";
+
+class EndToEnd : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, kUninstallKey);
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Fendaro");
+    CreateDirectoryA(dist.c_str(), nullptr);
+    CopyFileA(FromUnixPath(SETUP_EXE).c_str(), (dist + "\\Setup.exe").c_str(), FALSE);
+    tool = ReadFileBytes(FromUnixPath(RECORDER_EXE));
+  }
+  void TearDown() override {
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, kUninstallKey);
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Fendaro");
+  }
+
+  void Archive(const char* name, const std::vector<std::pair<std::string, std::string>>& files) {
+    WriteFileBytes(dist + "\\" + name, dt::BuildArchive(files));
+  }
+  // The demo product: files, the two stand-in tools, and one file for another macro.
+  void DemoArchives() {
+    Archive("ProgramFiles.dt", {{"%InstallDir%\\Maps\\GeoDict.DCT", "dictionary"},
+                                {"%InstallDir%\\KORVU50.DLL", "library"},
+                                {"%InstallDir%\\REGSVR32.EXE", tool},
+                                {"%InstallDir%\\RegTypLib.exe", tool}});
+    Archive("SystemFiles.dt", {{"%InstallDir%\\Maps\\GeoDict.DCT", "not this one"},
+                               {"%InstallDir%\\System\\korvu.sys", "system file"}});
+  }
+  // An archive that takes a while to unpack: about a thousand entries.
+  void SlowArchive() {
+    std::vector<std::pair<std::string, std::string>> files;
+    for (int i = 0; i < 1000; ++i) {
+      files.emplace_back("%InstallDir%\\many\\f" + std::to_string(i),
+                         std::string(4096, static_cast<char>('a' + i % 26)));
+    }
+    Archive("ProgramFiles.dt", files);
+    Archive("SystemFiles.dt", {{"%InstallDir%\\second.txt", "second"}});
+  }
+
+  // Starts Setup.exe and goes to the Settings page with the installation folder typed in.
+  HWND StartAndTypeFolder(driver::SetupProcess& setup, const std::string& folder) {
+    HWND main = setup.MainWindow();
+    EXPECT_TRUE(main) << "no wizard window";
+    if (!main) return nullptr;
+    driver::Click(Button(main, L"Далее"));
+    HWND edit = nullptr;
+    driver::WaitFor([&] { return (edit = driver::FindChildOfClass(main, L"Edit")) != nullptr; });
+    EXPECT_TRUE(edit) << "no path field";
+    EXPECT_EQ(driver::TextOf(edit), L"C:\\Program Files\\Ostelan\\Korvu");
+    driver::SetText(edit, win::AnsiToWide(folder));
+    return main;
+  }
+  // Starts Setup.exe, types the folder, presses "Начать" and waits until the first file is being
+  // unpacked.
+  HWND StartInstalling(driver::SetupProcess& setup) {
+    HWND main = StartAndTypeFolder(setup, folder);
+    if (!main) return nullptr;
+    driver::Click(Button(main, L"Начать"));
+    EXPECT_TRUE(AwaitUnpacking(main)) << "the run did not start";
+    return main;
+  }
+  static HWND Button(HWND main, const wchar_t* text) {
+    HWND found = nullptr;
+    driver::WaitFor([&] { return (found = driver::FindChild(main, text, L"Button")) != nullptr; });
+    return found;
+  }
+  static bool LabelShown(HWND main, const wchar_t* text) {
+    return driver::FindChild(main, text) != nullptr;
+  }
+  // Waits until the file-name label names a file: the run is under way.
+  static bool AwaitUnpacking(HWND main) {
+    return driver::WaitFor([&] { return driver::FindChildWithPrefix(main, L"Файл: ") != nullptr; });
+  }
+  static std::string AwaitRecord(const std::string& path) {
+    driver::WaitFor([&] { return Exists(path); }, 15s);
+    return ReadFileBytes(path);
+  }
+
+  testing_support::TempFolder temp;
+  const std::string dist = temp / "dist";
+  const std::string folder = temp / "Program Files\\Korvu e2e";
+  std::string tool;
+};
+
+TEST_F(EndToEnd, HappyPath) {
+  DemoArchives();
+  driver::SetupProcess setup(dist + "\\Setup.exe");
+  HWND main = StartAndTypeFolder(setup, folder);
+  ASSERT_TRUE(main);
+  driver::Click(Button(main, L"Начать"));
+  ASSERT_TRUE(driver::WaitFor([&] { return LabelShown(main, L"Установка программы завершена."); }))
+      << "the Finish page did not show";
+  EXPECT_FALSE(LabelShown(main, L"Установка не завершена."));
+  EXPECT_EQ(ReadFileBytes(folder + "\\Maps\\GeoDict.DCT"), "dictionary");
+  EXPECT_EQ(ReadFileBytes(folder + "\\System\\korvu.sys"), "system file");
+  EXPECT_EQ(HklmString(kUninstallKey, "UninstallString"), "\"" + folder + "\\Uninstaller.exe\"");
+  EXPECT_EQ(HklmString(kSettingsKey, "ProgramDir"), folder);
+  EXPECT_EQ(ReadFileBytes(folder + "\\Uninstaller.ini"),
+            "[program]\r\nProgName=Korvu v5.02 build Ostelan\r\nInstallDir=" + folder + "\r\n");
+  EXPECT_EQ(AwaitRecord(folder + "\\REGSVR32.EXE.cmdline"),
+            "\"" + folder + "\\REGSVR32.EXE\" /s \"" + folder + "\\KORVU50.DLL\"");
+  EXPECT_EQ(AwaitRecord(folder + "\\RegTypLib.exe.cmdline"),
+            "\"" + folder + "\\RegTypLib.exe\" \"" + folder + "\\kdatasetint.tlb\"");
+  driver::Click(Button(main, L"Закрыть"));
+  EXPECT_EQ(setup.WaitForExit(), 0u);
+}
+
+TEST_F(EndToEnd, AFolderThatCannotBeCreatedKeepsTheSettingsPage) {
+  DemoArchives();
+  WriteFileBytes(temp / "a-file", "x");
+  driver::SetupProcess setup(dist + "\\Setup.exe");
+  HWND main = StartAndTypeFolder(setup, temp / "a-file");
+  ASSERT_TRUE(main);
+  driver::Click(Button(main, L"Начать"));
+  HWND error = setup.AwaitTopWindow(L"Ошибка");
+  ASSERT_TRUE(error) << "no error box";
+  PostMessageW(error, WM_COMMAND, IDOK, 0);
+  ASSERT_TRUE(driver::WaitFor([&] { return !setup.TopWindow(L"Ошибка"); }));
+  EXPECT_TRUE(driver::FindChild(main, L"Начать", L"Button"));
+  EXPECT_FALSE(Exists(temp / "a-file\\Maps"));
+  driver::Click(Button(main, L"Отмена"));
+  EXPECT_EQ(setup.WaitForExit(), 0u);
+}
+
+TEST_F(EndToEnd, AMalformedArchiveShowsItsErrorThenTheUnfinishedPage) {
+  WriteFileBytes(dist + "\\ProgramFiles.dt", std::string("\x01\x04\x00\x00", 4));
+  driver::SetupProcess setup(dist + "\\Setup.exe");
+  HWND main = StartAndTypeFolder(setup, folder);
+  ASSERT_TRUE(main);
+  driver::Click(Button(main, L"Начать"));
+  HWND error = setup.AwaitTopWindow(L"Ошибка");
+  ASSERT_TRUE(error) << "no error box";
+  PostMessageW(error, WM_COMMAND, IDOK, 0);
+  ASSERT_TRUE(driver::WaitFor([&] { return LabelShown(main, L"Установка не завершена."); }));
+  EXPECT_FALSE(HklmString(kSettingsKey, "ProgramDir"));
+  EXPECT_FALSE(Exists(folder + "\\Uninstaller.ini"));
+  driver::RequestClose(main);
+  EXPECT_EQ(setup.WaitForExit(), 0u);
+}
+
+TEST_F(EndToEnd, AConfirmedCancelFinishesTheArchiveAndEndsTheProgram) {
+  SlowArchive();
+  driver::SetupProcess setup(dist + "\\Setup.exe");
+  HWND main = StartInstalling(setup);
+  ASSERT_TRUE(main);
+  driver::Click(Button(main, L"Прервать"));
+  HWND confirm = setup.AwaitTopWindow(L"Подтверждение");
+  ASSERT_TRUE(confirm) << "no confirmation";
+  driver::Click(driver::FindChild(confirm, L"OK", L"Button"));
+  EXPECT_TRUE(setup.WaitForExit(120s)) << "the program did not end";
+  EXPECT_TRUE(Exists(folder + "\\many\\f999"));  // the current archive ran to its end
+  EXPECT_FALSE(Exists(folder + "\\second.txt"));
+  EXPECT_FALSE(Exists(folder + "\\Uninstaller.ini"));
+  EXPECT_FALSE(HklmString(kSettingsKey, "ProgramDir"));
+}
+
+TEST_F(EndToEnd, ADeclinedCancelLetsTheRunComplete) {
+  SlowArchive();
+  driver::SetupProcess setup(dist + "\\Setup.exe");
+  HWND main = StartInstalling(setup);
+  ASSERT_TRUE(main);
+  driver::Click(Button(main, L"Прервать"));
+  HWND confirm = setup.AwaitTopWindow(L"Подтверждение");
+  ASSERT_TRUE(confirm) << "no confirmation";
+  driver::Click(driver::FindChild(confirm, L"Отмена", L"Button"));
+  ASSERT_TRUE(driver::WaitFor([&] { return LabelShown(main, L"Установка программы завершена."); },
+                              120s));
+  EXPECT_EQ(ReadFileBytes(folder + "\\second.txt"), "second");
+  driver::Click(Button(main, L"Закрыть"));
+  EXPECT_EQ(setup.WaitForExit(), 0u);
+}
+
+TEST_F(EndToEnd, ACloseRequestDuringTheRunLetsItCompleteThenEnds) {
+  SlowArchive();
+  driver::SetupProcess setup(dist + "\\Setup.exe");
+  HWND main = StartInstalling(setup);
+  ASSERT_TRUE(main);
+  driver::RequestClose(main);
+  EXPECT_TRUE(setup.WaitForExit(120s)) << "the program did not end";
+  EXPECT_EQ(ReadFileBytes(folder + "\\second.txt"), "second");  // the run went on to its end
+  EXPECT_TRUE(Exists(folder + "\\Uninstaller.ini"));
+  EXPECT_EQ(HklmString(kSettingsKey, "VersionCode"), "5.02");
+}
+
+}  // namespace
