@@ -15,7 +15,7 @@ preset=$(wine_test_preset)
 cmake --preset host >/dev/null
 cmake --build --preset host --target dtpack >/dev/null
 cmake --preset "$preset" >/dev/null
-cmake --build --preset "$preset" --target Setup setup_walk copy_baseline gauge_bench wine_idle >/dev/null
+cmake --build --preset "$preset" --target Setup setup_walk copy_baseline gauge_bench unpack_bench wine_idle >/dev/null
 bin="$root/build/$preset"
 dtpack="$root/build/host/tools/dtpack/dtpack"
 nsis_target=$([ "$preset" = windows ] && echo x86-unicode || echo amd64-unicode)
@@ -92,6 +92,9 @@ bench() {
   local nsis_small=$(( $(ms) - t0 - start ))
   say "small files (1024 x 4 KiB): Setup $small_ms ms ($(awk -v t="$small_ms" 'BEGIN { printf "%.2f", t / 1024 }') ms per entry); tar -x $tar_ms ms; NSIS $nsis_small ms"
   say "  Setup / tar = $(ratio "$small_ms" "$tar_ms"); NSIS / Setup = $(ratio "$nsis_small" "$small_ms")"
+  say "  the same extraction without the window: $(bash scripts/wine-run.sh "$bin/bench/unpack_bench.exe" \
+    "$(winpath "$work/small-dist/ProgramFiles.dt")" "$(winpath "$work/unpack-small")" |
+    sed -n 's/^unpack_bench: //p' | paste -sd ';' | sed 's/;/; /g')"
 
   echo "== 3. peak memory"
   read -r tiny_ms tiny_peak < <(setup_run tiny "$work/setup-tiny")

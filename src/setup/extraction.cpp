@@ -37,26 +37,34 @@ std::wstring WriteError(const std::string& target) {
   return L"Ошибка записи файла: " + Quoted(target) + L".";
 }
 
+struct OpenedTarget {
+  win::FileHandle file;
+  bool existed;  // an existing file, which may be longer than the new content
+};
+
 // Opens the target for writing: an existing file loses its attributes (read-only, hidden,
 // system) and is opened for writing with sharing; a new one is created without sharing.
-win::FileHandle OpenTarget(const std::string& target) {
+OpenedTarget OpenTarget(const std::string& target) {
   if (win::FileExistsQuiet(target)) {
     SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);
-    return win::FileHandle(CreateFileA(target.c_str(), GENERIC_WRITE,
-                                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+    return {win::FileHandle(CreateFileA(target.c_str(), GENERIC_WRITE,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)),
+            true};
   }
-  return win::FileHandle(CreateFileA(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+  return {win::FileHandle(CreateFileA(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr)),
+          false};
 }
 
 enum class CopyResult { kDone, kWriteFailed, kReadFailed };
 
-// Copies the whole content into the opened target from its start and cuts the file at its end,
-// so that it holds exactly the content. On a failed or short write, or a failed read, the target
-// is cut to 0 bytes: no file may look complete when it is not.
-CopyResult CopyContent(dt::ContentReader& content, const win::FileHandle& file,
+// Copies the whole content into the opened target from its start and cuts an existing file at
+// the content's end, so that it holds exactly the content. On a failed or short write, or a
+// failed read, the target is cut to 0 bytes: no file may look complete when it is not.
+CopyResult CopyContent(dt::ContentReader& content, const OpenedTarget& target,
                        std::vector<std::byte>& buffer) {
+  const win::FileHandle& file = target.file;
   CopyResult result = CopyResult::kDone;
   for (;;) {
     const auto n = content.Next(buffer);
@@ -73,7 +81,7 @@ CopyResult CopyContent(dt::ContentReader& content, const win::FileHandle& file,
     }
   }
   if (result != CopyResult::kDone) SetFilePointer(file.get(), 0, nullptr, FILE_BEGIN);
-  SetEndOfFile(file.get());
+  if (result != CopyResult::kDone || target.existed) SetEndOfFile(file.get());
   return result;
 }
 
@@ -124,8 +132,8 @@ class ArchiveRun {
       auto content = dt::ContentReader::Open(archive_, item, size);
       if (!content) return Stop(PayloadReadError(archivePath_, target));
       CopyResult result = CopyResult::kWriteFailed;
-      if (const win::FileHandle file = OpenTarget(target)) {
-        result = CopyContent(*content, file, buffer_);
+      if (const OpenedTarget opened = OpenTarget(target); opened.file) {
+        result = CopyContent(*content, opened, buffer_);
         if (result == CopyResult::kDone) return EntryOutcome::kNext;
       }
       const std::wstring question = WriteError(target);

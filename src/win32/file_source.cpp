@@ -23,9 +23,11 @@ bool FileSource::Seek(std::uint64_t offset) {
 }
 
 std::optional<std::uint64_t> FileSource::Size() {
-  LARGE_INTEGER size;
-  if (!GetFileSizeEx(file_.get(), &size)) return std::nullopt;
-  return static_cast<std::uint64_t>(size.QuadPart);
+  if (!size_) {
+    LARGE_INTEGER size;
+    if (GetFileSizeEx(file_.get(), &size)) size_ = static_cast<std::uint64_t>(size.QuadPart);
+  }
+  return size_;
 }
 
 }  // namespace win

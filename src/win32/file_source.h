@@ -16,10 +16,13 @@ class FileSource final : public dt::ByteSource {
 
   std::size_t Read(std::span<std::byte> dst) override;
   bool Seek(std::uint64_t offset) override;
+  // The size when first asked for: the installer asks once per entry, and the archive is not
+  // expected to change while it is read (a file cut short meanwhile still fails its reads).
   std::optional<std::uint64_t> Size() override;
 
  private:
   FileHandle file_;
+  std::optional<std::uint64_t> size_;
 };
 
 }  // namespace win
