@@ -14,6 +14,8 @@
 #include <thread>
 #include <vector>
 
+#include "driver.h"
+
 namespace ui {
 
 // Polls `condition` every 10 ms until it holds or `ms` have passed; returns its last value.
@@ -133,41 +135,7 @@ inline std::wstring ClipboardText() {
 
 // Copies the window's screen area into a 24-bit BMP file.
 inline bool SaveScreenshot(HWND window, const std::string& path) {
-  RECT rect;
-  if (!GetWindowRect(window, &rect)) return false;
-  const int width = rect.right - rect.left, height = rect.bottom - rect.top;
-  const int stride = (width * 3 + 3) & ~3;
-  BITMAPINFOHEADER header{};
-  header.biSize = sizeof header;
-  header.biWidth = width;
-  header.biHeight = height;
-  header.biPlanes = 1;
-  header.biBitCount = 24;
-  header.biSizeImage = static_cast<DWORD>(stride * height);
-  std::vector<char> pixels(header.biSizeImage);
-
-  HDC screen = GetDC(nullptr);
-  HDC memory = CreateCompatibleDC(screen);
-  HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-  HGDIOBJ old = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
-  SelectObject(memory, old);
-  const int rows = GetDIBits(memory, bitmap, 0, height, pixels.data(),
-                             reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS);
-  DeleteObject(bitmap);
-  DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
-  if (rows != height) return false;
-
-  BITMAPFILEHEADER file{};
-  file.bfType = 0x4D42;
-  file.bfOffBits = sizeof file + sizeof header;
-  file.bfSize = file.bfOffBits + header.biSizeImage;
-  std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(&file), sizeof file);
-  out.write(reinterpret_cast<const char*>(&header), sizeof header);
-  out.write(pixels.data(), static_cast<std::streamsize>(pixels.size()));
-  return static_cast<bool>(out);
+  return driver::SaveScreenshot(window, path);
 }
 
 }  // namespace ui

@@ -20,9 +20,8 @@ using testing_support::FromUnixPath;
 using testing_support::ReadFileBytes;
 using testing_support::WriteFileBytes;
 
-constexpr char kUninstallKey[] =
-    "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Korvu v5.02 build Ostelan";
-constexpr char kSettingsKey[] = "SOFTWARE\\Fendaro\\Korvu\\5.0";
+using testing_support::kSettingsKey;
+using testing_support::kUninstallKey;
 
 class EndToEnd : public ::testing::Test {
  protected:
@@ -94,6 +93,13 @@ class EndToEnd : public ::testing::Test {
   // Waits until the file-name label names a file: the run is under way.
   static bool AwaitUnpacking(HWND main) {
     return driver::WaitFor([&] { return driver::FindChildWithPrefix(main, L"Файл: ") != nullptr; });
+  }
+  // Presses "Прервать" during a run and answers the confirmation with the button `answer`.
+  static void AnswerCancel(driver::SetupProcess& setup, HWND main, const wchar_t* answer) {
+    driver::Click(Button(main, L"Прервать"));
+    HWND confirm = setup.AwaitTopWindow(L"Подтверждение");
+    ASSERT_TRUE(confirm) << "no confirmation";
+    driver::Click(driver::FindChild(confirm, answer, L"Button"));
   }
   static std::string AwaitRecord(const std::string& path) {
     driver::WaitFor([&] { return Exists(path); }, 15s);
@@ -167,10 +173,8 @@ TEST_F(EndToEnd, AConfirmedCancelFinishesTheArchiveAndEndsTheProgram) {
   driver::SetupProcess setup(dist + "\\Setup.exe");
   HWND main = StartInstalling(setup);
   ASSERT_TRUE(main);
-  driver::Click(Button(main, L"Прервать"));
-  HWND confirm = setup.AwaitTopWindow(L"Подтверждение");
-  ASSERT_TRUE(confirm) << "no confirmation";
-  driver::Click(driver::FindChild(confirm, L"OK", L"Button"));
+  AnswerCancel(setup, main, L"OK");
+  if (HasFatalFailure()) return;
   EXPECT_TRUE(setup.WaitForExit(120s)) << "the program did not end";
   EXPECT_TRUE(Exists(folder + "\\many\\f999"));  // the current archive ran to its end
   EXPECT_FALSE(Exists(folder + "\\second.txt"));
@@ -183,10 +187,8 @@ TEST_F(EndToEnd, ADeclinedCancelLetsTheRunComplete) {
   driver::SetupProcess setup(dist + "\\Setup.exe");
   HWND main = StartInstalling(setup);
   ASSERT_TRUE(main);
-  driver::Click(Button(main, L"Прервать"));
-  HWND confirm = setup.AwaitTopWindow(L"Подтверждение");
-  ASSERT_TRUE(confirm) << "no confirmation";
-  driver::Click(driver::FindChild(confirm, L"Отмена", L"Button"));
+  AnswerCancel(setup, main, L"Отмена");
+  if (HasFatalFailure()) return;
   ASSERT_TRUE(driver::WaitFor([&] { return LabelShown(main, L"Установка программы завершена."); },
                               120s));
   EXPECT_EQ(ReadFileBytes(folder + "\\second.txt"), "second");

@@ -32,6 +32,11 @@ inline bool Exists(const std::string& path) {
   return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+// The two keys the registration writes, under HKEY_LOCAL_MACHINE.
+inline constexpr char kUninstallKey[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Korvu v5.02 build Ostelan";
+inline constexpr char kSettingsKey[] = "SOFTWARE\\Fendaro\\Korvu\\5.0";
+
 // A text value under HKEY_LOCAL_MACHINE, or nothing.
 inline std::optional<std::string> HklmString(const char* key, const char* name) {
   const win::RegKey k = win::OpenKey(HKEY_LOCAL_MACHINE, key, false);

@@ -13,9 +13,8 @@ using testing_support::Exists;
 using testing_support::HklmString;
 using testing_support::ReadFileBytes;
 
-constexpr char kUninstallKey[] =
-    "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Korvu v5.02 build Ostelan";
-constexpr char kSettingsKey[] = "SOFTWARE\\Fendaro\\Korvu\\5.0";
+using testing_support::kSettingsKey;
+using testing_support::kUninstallKey;
 
 // Records every key opened and value written; can refuse keys or fail one value.
 class RecordingRegistry final : public setup::ProductRegistry {

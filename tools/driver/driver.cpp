@@ -182,9 +182,14 @@ void PressKey(HWND window, WORD virtualKey) {
   SendInput(2, input, sizeof(INPUT));
 }
 
-bool SaveScreenshot(HWND window, const std::string& bmpPath) {
+bool SaveScreenshot(HWND window, const std::string& bmpPath, ShotArea area) {
   RECT r;
-  if (!GetWindowRect(window, &r)) return false;
+  if (area == ShotArea::kClient) {
+    if (!GetClientRect(window, &r)) return false;
+    MapWindowPoints(window, HWND_DESKTOP, reinterpret_cast<POINT*>(&r), 2);
+  } else if (!GetWindowRect(window, &r)) {
+    return false;
+  }
   const int w = r.right - r.left, h = r.bottom - r.top;
   const win::WindowDc screen(nullptr);
   const win::MemoryDc memory(CreateCompatibleDC(screen.get()));
@@ -208,6 +213,8 @@ bool SaveScreenshot(HWND window, const std::string& bmpPath) {
   file.bfType = 0x4D42;
   file.bfOffBits = sizeof file + sizeof info.bmiHeader;
   file.bfSize = file.bfOffBits + size;
+  const std::size_t slash = bmpPath.find_last_of("\\/");
+  if (slash != std::string::npos) CreateDirectoryA(bmpPath.substr(0, slash).c_str(), nullptr);
   const win::FileHandle out(
       CreateFileA(bmpPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
   DWORD written;

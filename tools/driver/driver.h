@@ -66,7 +66,9 @@ void RequestClose(HWND window);
 // Presses a key through the system's input (the window is brought to the foreground first).
 void PressKey(HWND window, WORD virtualKey);
 
-// Saves what the screen shows of a window into a 24-bit BMP file.
-bool SaveScreenshot(HWND window, const std::string& bmpPath);
+// Saves what the screen shows of a window (or of its client area only: without a window manager
+// Wine draws no frame around it) into a 24-bit BMP file, creating the file's folder if needed.
+enum class ShotArea { kWindow, kClient };
+bool SaveScreenshot(HWND window, const std::string& bmpPath, ShotArea area = ShotArea::kWindow);
 
 }  // namespace driver
