@@ -32,8 +32,8 @@ int main(int argc, char** argv) {
     if (!WriteFile(out.get(), buffer.data(), got, &written, nullptr) || written != got) return 1;
   }
   const auto took = std::chrono::steady_clock::now() - start;
-  std::printf("copy_baseline: copy took %lld ms\n",
-              static_cast<long long>(
-                  std::chrono::duration_cast<std::chrono::milliseconds>(took).count()));
+  std::printf(
+      "copy_baseline: copy took %lld ms\n",
+      static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(took).count()));
   return 0;
 }

@@ -15,7 +15,7 @@
 int main(int argc, char** argv) {
   const int entries = argc > 1 ? std::atoi(argv[1]) : 1024;
   const win::Window window(CreateWindowExW(0, L"STATIC", L"gauge_bench", WS_POPUP | WS_VISIBLE, 0,
-                                            0, 384, 202, nullptr, nullptr, nullptr, nullptr));
+                                           0, 384, 202, nullptr, nullptr, nullptr, nullptr));
   tk::Panel page;
   page.SetBounds(0, 0, 384, 202);
   page.Create(window.get());
@@ -42,12 +42,13 @@ int main(int argc, char** argv) {
   tk::OffscreenBitmap image(333, 20);
   const auto memoryStart = std::chrono::steady_clock::now();
   for (int i = 1; i <= entries; ++i) gauge.PaintTo(image.Dc());
-  const double memoryUs = std::chrono::duration<double, std::micro>(
-                              std::chrono::steady_clock::now() - memoryStart)
-                              .count();
-  std::printf("gauge_bench: %d Position changes, %d paints (%.2f per change), %.1f us per change "
-              "on screen, %.1f us per paint into memory, %d ramp builds\n",
-              entries, paints, static_cast<double>(paints) / entries, us / entries,
-              memoryUs / entries, gauge.CacheBuildCount());
+  const double memoryUs =
+      std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - memoryStart)
+          .count();
+  std::printf(
+      "gauge_bench: %d Position changes, %d paints (%.2f per change), %.1f us per change "
+      "on screen, %.1f us per paint into memory, %d ramp builds\n",
+      entries, paints, static_cast<double>(paints) / entries, us / entries, memoryUs / entries,
+      gauge.CacheBuildCount());
   return 0;
 }

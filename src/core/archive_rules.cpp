@@ -29,11 +29,14 @@ void CheckMacros(std::string_view folder, std::vector<PathFinding>& out, bool& h
       if (IsKnownMacro(word)) {
         hasMacro = true;
       } else {
-        const auto known = std::find_if(std::begin(kFolderMacros), std::end(kFolderMacros),
-                                        [&](std::string_view m) { return EqualsIgnoringCase(m, word); });
+        const auto known =
+            std::find_if(std::begin(kFolderMacros), std::end(kFolderMacros),
+                         [&](std::string_view m) { return EqualsIgnoringCase(m, word); });
         out.push_back({false, known != std::end(kFolderMacros)
-                                  ? "macro " + std::string(word) + " is written in another letter "
-                                        "case than " + std::string(*known) + " and is not expanded"
+                                  ? "macro " + std::string(word) +
+                                        " is written in another letter "
+                                        "case than " +
+                                        std::string(*known) + " and is not expanded"
                                   : "unknown macro " + std::string(word) + " is not expanded"});
       }
       open = folder.find('%', close + 1);
@@ -53,8 +56,9 @@ std::vector<PathFinding> CheckStoredPath(std::string_view name) {
   }
   const SplitResult parts = SplitPath(name);
   if (parts.folder.empty() || parts.file.empty()) {
-    out.push_back({true, "the stored path needs a folder part and a file name, "
-                         "separated by a backslash"});
+    out.push_back({true,
+                   "the stored path needs a folder part and a file name, "
+                   "separated by a backslash"});
     return out;
   }
   bool hasMacro = false;

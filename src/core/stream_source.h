@@ -10,8 +10,7 @@ namespace dt {
 
 class StreamSource final : public ByteSource {
  public:
-  explicit StreamSource(const std::filesystem::path& path)
-      : in_(path, std::ios::binary) {}
+  explicit StreamSource(const std::filesystem::path& path) : in_(path, std::ios::binary) {}
   bool is_open() const { return in_.is_open(); }
 
   std::size_t Read(std::span<std::byte> dst) override {

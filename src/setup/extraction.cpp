@@ -19,7 +19,9 @@
 namespace setup {
 namespace {
 
-std::wstring Quoted(const std::string& ansiPath) { return L"\"" + win::AnsiToWide(ansiPath) + L"\""; }
+std::wstring Quoted(const std::string& ansiPath) {
+  return L"\"" + win::AnsiToWide(ansiPath) + L"\"";
+}
 
 std::wstring OpenError(const std::string& archive) {
   return L"Ошибка чтения архива: " + Quoted(archive) + L".";
@@ -48,8 +50,8 @@ OpenedTarget OpenTarget(const std::string& target) {
   if (win::FileExistsQuiet(target)) {
     SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);
     return {win::FileHandle(CreateFileA(target.c_str(), GENERIC_WRITE,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)),
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr)),
             true};
   }
   return {win::FileHandle(CreateFileA(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,

@@ -10,7 +10,9 @@
 namespace setup {
 namespace {
 
-std::string ArchivePath(const char* name) { return SourceDir + "\\" + name; }
+std::string ArchivePath(const char* name) {
+  return SourceDir + "\\" + name;
+}
 
 std::int64_t ArchiveSize(const char* name) {
   return static_cast<std::int64_t>(win::GetFileSize64ByName(ArchivePath(name)).value_or(0));
@@ -25,7 +27,9 @@ bool UnpackIfPresent(const char* name, bool overwrite, TMessages& messages, Inst
 
 }  // namespace
 
-bool RunInstall(InstallView& view) { return RunInstall(view, SystemRegistry()); }
+bool RunInstall(InstallView& view) {
+  return RunInstall(view, SystemRegistry());
+}
 
 bool RunInstall(InstallView& view, ProductRegistry& registry) {
   TMessages messages;

@@ -4,6 +4,8 @@
 
 namespace setup {
 
-void InstallView::ShowRunError(const std::wstring& text) { ShowErrorBox(L"Ошибка", text); }
+void InstallView::ShowRunError(const std::wstring& text) {
+  ShowErrorBox(L"Ошибка", text);
+}
 
 }  // namespace setup

@@ -28,7 +28,9 @@ class SystemProductRegistry final : public ProductRegistry {
   }
 };
 
-std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+std::string Quoted(const std::string& text) {
+  return "\"" + text + "\"";
+}
 
 // The full path of a file, so that the profile functions never take a relative path for a name
 // in the Windows folder.
@@ -69,8 +71,7 @@ void RegisterProduct(ProductRegistry& registry) {
   WriteIniValue(ini, "program", "InstallDir", InstallFolder);
 }
 
-bool RunProgram(const std::string& path, const std::string& arguments, bool minimised,
-                bool wait) {
+bool RunProgram(const std::string& path, const std::string& arguments, bool minimised, bool wait) {
   if (path.empty()) return false;
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
@@ -95,8 +96,8 @@ bool WriteIniValue(const std::string& iniPath, const std::string& section, const
                                               FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!created) return false;
   }
-  const bool written = WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(),
-                                                  path.c_str()) != 0;
+  const bool written =
+      WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), path.c_str()) != 0;
   WritePrivateProfileStringA(nullptr, nullptr, nullptr, path.c_str());  // flush
   return written;
 }

@@ -19,7 +19,9 @@ Application::~Application() {
   if (comInitialized_) CoUninitialize();
 }
 
-Application* Application::Instance() { return instance; }
+Application* Application::Instance() {
+  return instance;
+}
 
 void Application::SetTitle(std::wstring title) {
   title_ = std::move(title);

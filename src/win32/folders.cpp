@@ -27,12 +27,18 @@ std::string ValueOf(HKEY root, const std::string& name) {
 }
 
 // The fall-backs are fixed code page 1251 paths, whatever the system's code page.
-std::string Cp1251(std::string_view utf8) { return *dt::Utf8ToCp1251(utf8); }
+std::string Cp1251(std::string_view utf8) {
+  return *dt::Utf8ToCp1251(utf8);
+}
 
 }  // namespace
 
-std::string GetWindowsDir() { return FolderFromPlatform(GetWindowsDirectoryA); }
-std::string GetSystemDir() { return FolderFromPlatform(GetSystemDirectoryA); }
+std::string GetWindowsDir() {
+  return FolderFromPlatform(GetWindowsDirectoryA);
+}
+std::string GetSystemDir() {
+  return FolderFromPlatform(GetSystemDirectoryA);
+}
 
 std::string GetShellFolder(const std::string& name) {
   std::string result = ValueOf(HKEY_CURRENT_USER, name);

@@ -31,8 +31,8 @@ std::optional<std::string> ReadStringValue(HKEY key, const std::string& name) {
   }
   std::vector<char> data(size + 1, '\0');
   DWORD got = size;
-  if (RegQueryValueExA(key, name.c_str(), nullptr, &type,
-                       reinterpret_cast<BYTE*>(data.data()), &got) != ERROR_SUCCESS) {
+  if (RegQueryValueExA(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()),
+                       &got) != ERROR_SUCCESS) {
     return std::nullopt;
   }
   return std::string(data.data());  // up to the first zero

@@ -25,11 +25,23 @@ std::string FromWide(UINT codePage, std::wstring_view text) {
 
 }  // namespace
 
-std::wstring Utf8ToWide(std::string_view utf8) { return ToWide(CP_UTF8, utf8); }
-std::string WideToUtf8(std::wstring_view wide) { return FromWide(CP_UTF8, wide); }
-std::wstring AnsiToWide(std::string_view ansi) { return ToWide(CP_ACP, ansi); }
-std::string WideToAnsi(std::wstring_view wide) { return FromWide(CP_ACP, wide); }
-std::string Utf8ToAnsi(std::string_view utf8) { return WideToAnsi(Utf8ToWide(utf8)); }
-std::string AnsiToUtf8(std::string_view ansi) { return WideToUtf8(AnsiToWide(ansi)); }
+std::wstring Utf8ToWide(std::string_view utf8) {
+  return ToWide(CP_UTF8, utf8);
+}
+std::string WideToUtf8(std::wstring_view wide) {
+  return FromWide(CP_UTF8, wide);
+}
+std::wstring AnsiToWide(std::string_view ansi) {
+  return ToWide(CP_ACP, ansi);
+}
+std::string WideToAnsi(std::wstring_view wide) {
+  return FromWide(CP_ACP, wide);
+}
+std::string Utf8ToAnsi(std::string_view utf8) {
+  return WideToAnsi(Utf8ToWide(utf8));
+}
+std::string AnsiToUtf8(std::string_view ansi) {
+  return WideToUtf8(AnsiToWide(ansi));
+}
 
 }  // namespace win

@@ -2,6 +2,7 @@
 // behind. Handles are counted by the project's owner types (GetGuiResources and
 // GetProcessHandleCount answer 0 under Wine), memory by GetProcessMemoryInfo.
 #include <windows.h>
+
 #include <psapi.h>
 
 #include <gtest/gtest.h>
@@ -63,8 +64,8 @@ TEST(ResourceGrowth, ComponentsAndDialogsReleaseEverythingTheyTake) {
   const std::size_t memoryBefore = PrivateBytes();
   for (int i = 0; i < 200; ++i) ComponentsLife(host.get());
   EXPECT_TRUE(LiveHandles() == before) << "an owner type holds more handles than before";
-  EXPECT_LT(PrivateBytes(), memoryBefore + 2 * 1024 * 1024) << "memory grew by "
-                                                            << PrivateBytes() - memoryBefore;
+  EXPECT_LT(PrivateBytes(), memoryBefore + 2 * 1024 * 1024)
+      << "memory grew by " << PrivateBytes() - memoryBefore;
 
   // The question dialog, built and torn down while the application is ending (it answers at
   // once then, so nobody has to press a button).

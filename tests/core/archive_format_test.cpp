@@ -177,7 +177,8 @@ TEST(ReadPayload, ReadFailureAfterCopyingBeganIsReported) {
 }
 
 TEST(BuildArchive, StoresIdenticalContentsOnce) {
-  const std::string bytes = dt::BuildArchive({{"a\\1", "same"}, {"a\\2", "other"}, {"a\\3", "same"}});
+  const std::string bytes =
+      dt::BuildArchive({{"a\\1", "same"}, {"a\\2", "other"}, {"a\\3", "same"}});
   MemorySource source(bytes);
   const auto dir = dt::ReadDirectory(source);
   ASSERT_EQ(dir.items.size(), 3u);

@@ -4,8 +4,8 @@
 #include <random>
 #include <sstream>
 
-#include "core/archive_format.h"
 #include "console.h"
+#include "core/archive_format.h"
 #include "core/stream_source.h"
 #include "inspect.h"
 #include "pack.h"
@@ -46,8 +46,9 @@ TEST_F(DtpackTest, PacksFoldersAndFilesDeterministicallyAndUnpacksThemAgain) {
   Write("product/KORVU50.DLL", "library");
   Write("product/Справка.txt", "library");  // same content: stored once
   Write("fonts/korvu.ttf", "font");
-  const std::vector<std::string> args = {"%InstallDir%=" + (root_ / "product").string(),
-                                         "%Fonts%\\korvu.ttf=" + (root_ / "fonts/korvu.ttf").string()};
+  const std::vector<std::string> args = {
+      "%InstallDir%=" + (root_ / "product").string(),
+      "%Fonts%\\korvu.ttf=" + (root_ / "fonts/korvu.ttf").string()};
   const auto report = PackMappings(args, root_ / "a.dt");
   EXPECT_EQ(report.entries, 4u);
   EXPECT_EQ(report.payloads, 3u);
@@ -106,7 +107,8 @@ TEST_F(DtpackTest, WarnsAboutMacrosThatWouldNotExpand) {
   std::string all;
   for (const auto& w : report.warnings) all += w + '\n';
   EXPECT_NE(all.find("%installdir%\\a.txt: macro %installdir% is written in another letter case"),
-            std::string::npos) << all;
+            std::string::npos)
+      << all;
   EXPECT_NE(all.find("%InstallDir%\\b.txt: stored more than once"), std::string::npos) << all;
   EXPECT_EQ(all.find("%InstallDir%\\b.txt: macro"), std::string::npos) << all;
 }
@@ -126,7 +128,8 @@ TEST_F(DtpackTest, VerifyReportsEveryBrokenRule) {
   // the fourth entry is missing: the directory breaks off
   const auto zeroRecord = static_cast<std::int32_t>(bytes.size());
   dt::AppendInt32(bytes, 0);
-  for (int i = 0; i < 4; ++i) bytes[zeroOffsetAt + i] = static_cast<char>((zeroRecord >> (8 * i)) & 0xFF);
+  for (int i = 0; i < 4; ++i)
+    bytes[zeroOffsetAt + i] = static_cast<char>((zeroRecord >> (8 * i)) & 0xFF);
   Write("bad.dt", bytes);
 
   std::ostringstream out;

@@ -15,8 +15,8 @@ namespace {
 
 using namespace std::chrono_literals;
 using testing_support::Exists;
-using testing_support::HklmString;
 using testing_support::FromUnixPath;
+using testing_support::HklmString;
 using testing_support::ReadFileBytes;
 using testing_support::WriteFileBytes;
 
@@ -189,8 +189,8 @@ TEST_F(EndToEnd, ADeclinedCancelLetsTheRunComplete) {
   ASSERT_TRUE(main);
   AnswerCancel(setup, main, L"Отмена");
   if (HasFatalFailure()) return;
-  ASSERT_TRUE(driver::WaitFor([&] { return LabelShown(main, L"Установка программы завершена."); },
-                              120s));
+  ASSERT_TRUE(
+      driver::WaitFor([&] { return LabelShown(main, L"Установка программы завершена."); }, 120s));
   EXPECT_EQ(ReadFileBytes(folder + "\\second.txt"), "second");
   driver::Click(Button(main, L"Закрыть"));
   EXPECT_EQ(setup.WaitForExit(), 0u);

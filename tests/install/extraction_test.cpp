@@ -26,9 +26,7 @@ std::string Int32(std::int32_t v) {
 class UnpackArchiveTest : public testing_support::InstallFixture {
  protected:
   // Unpacks the archive "a.dt" of the distribution folder.
-  void Unpack(bool overwrite) {
-    setup::UnpackArchive(archive, messages, overwrite, view);
-  }
+  void Unpack(bool overwrite) { setup::UnpackArchive(archive, messages, overwrite, view); }
   std::wstring W(const std::string& ansi) { return win::AnsiToWide(ansi); }
 
   const std::string archive = source + "\\a.dt";
@@ -45,8 +43,9 @@ TEST_F(UnpackArchiveTest, WritesEveryEntryWithProgressLabelsAndPumps) {
   EXPECT_EQ(ReadFileBytes(target + "\\Maps\\GeoDict.DCT"), "dictionary");
   EXPECT_EQ(ReadFileBytes(target + "\\KORVU50.DLL"), "library");
   EXPECT_EQ(ReadFileBytes(target + "\\copy.DLL"), "library");
-  EXPECT_EQ(view.labels, (std::vector<std::wstring>{L"Файл: GeoDict.DCT...", L"Файл: KORVU50.DLL...",
-                                                    L"Файл: copy.DLL..."}));
+  EXPECT_EQ(view.labels,
+            (std::vector<std::wstring>{L"Файл: GeoDict.DCT...", L"Файл: KORVU50.DLL...",
+                                       L"Файл: copy.DLL..."}));
   EXPECT_EQ(setup::DoneBytes, 10 + 7 + 7);
   EXPECT_EQ(view.positions, (std::vector<std::int32_t>{10, 17, 24}));
   EXPECT_EQ(view.pumps, 3 + 1);  // once per entry, once at the end
@@ -56,7 +55,8 @@ TEST_F(UnpackArchiveTest, OverwriteReplacesReadOnlyAndLongerFiles) {
   CreateDirectoryA((temp / "Program Files").c_str(), nullptr);
   CreateDirectoryA(target.c_str(), nullptr);
   WriteFileBytes(target + "\\ro.txt", "old read-only");
-  SetFileAttributesA((target + "\\ro.txt").c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
+  SetFileAttributesA((target + "\\ro.txt").c_str(),
+                     FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
   WriteFileBytes(target + "\\long.txt", "a much longer old content");
   WriteArchive("a.dt", {{"%InstallDir%\\ro.txt", "new"}, {"%InstallDir%\\long.txt", "short"}});
   Unpack(true);
@@ -89,7 +89,8 @@ TEST_F(UnpackArchiveTest, WithoutOverwriteExistingFilesStayAndTheirPayloadIsNotR
 }
 
 TEST_F(UnpackArchiveTest, TheSameStoredPathTwice) {
-  WriteArchive("a.dt", {{"%InstallDir%\\twice.txt", "first"}, {"%InstallDir%\\twice.txt", "second!"}});
+  WriteArchive("a.dt",
+               {{"%InstallDir%\\twice.txt", "first"}, {"%InstallDir%\\twice.txt", "second!"}});
   Unpack(true);
   EXPECT_EQ(ReadFileBytes(target + "\\twice.txt"), "second!");
   EXPECT_EQ(setup::DoneBytes, 5 + 7);
@@ -120,7 +121,9 @@ TEST_F(UnpackArchiveTest, OpenAndFormatErrors) {
 }
 
 TEST_F(UnpackArchiveTest, FolderErrorStopsBeforeTheEntryIsWritten) {
-  WriteArchive("a.dt", {{"%InstallDir%\\ok.txt", "1"}, {"no-folder.txt", "2"}, {"%InstallDir%\\late.txt", "3"}});
+  WriteArchive(
+      "a.dt",
+      {{"%InstallDir%\\ok.txt", "1"}, {"no-folder.txt", "2"}, {"%InstallDir%\\late.txt", "3"}});
   Unpack(true);
   EXPECT_EQ(messages.Error, L"Ошибка создания директории: \"\".");
   EXPECT_EQ(ReadFileBytes(target + "\\ok.txt"), "1");
@@ -147,7 +150,8 @@ TEST_F(UnpackArchiveTest, PayloadReadErrors) {
 
   // A payload whose content the archive holds only in part: never written.
   messages.Error.clear();
-  WriteFileBytes(archive, head + Int32(static_cast<std::int32_t>(head.size() + 4)) + Int32(10) + "abc");
+  WriteFileBytes(archive,
+                 head + Int32(static_cast<std::int32_t>(head.size() + 4)) + Int32(10) + "abc");
   Unpack(true);
   EXPECT_NE(messages.Error.find(L"Ошибка чтения архива: "), std::wstring::npos);
   EXPECT_FALSE(Exists(target1));
@@ -209,13 +213,13 @@ TEST_F(UnpackArchiveTest, RetryAfterAnotherProcessLetsGoOfTheTarget) {
   const std::string event = "SetupTestHold" + std::to_string(GetCurrentProcessId());
   HANDLE release = CreateEventA(nullptr, TRUE, FALSE, event.c_str());
   HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, (event + ".ready").c_str());
-  std::string command = "\"" + testing_support::FromUnixPath(HOLD_FILE_EXE) + "\" \"" + held +
-                        "\" " + event;
+  std::string command =
+      "\"" + testing_support::FromUnixPath(HOLD_FILE_EXE) + "\" \"" + held + "\" " + event;
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION holder{};
-  ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                             nullptr, &startup, &holder));
+  ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                             &startup, &holder));
   ASSERT_EQ(WaitForSingleObject(ready, 30000), WAIT_OBJECT_0);
 
   WriteArchive("a.dt", {{"%InstallDir%\\held.dll", "new content"}});

@@ -35,7 +35,7 @@ class FakeView : public setup::InstallView {
   std::vector<std::wstring> labels, questions, shownErrors;
   std::vector<std::int32_t> gaugeMax, positions;
   std::vector<bool> visibility;
-  std::deque<int> answers;  // for AskWriteError; Ignore (5) once they run out
+  std::deque<int> answers;                      // for AskWriteError; Ignore (5) once they run out
   std::function<void(std::size_t)> onQuestion;  // before the answer is given
   std::function<void(int)> onPump;              // after each pump, with the count so far
   bool aborted = false;

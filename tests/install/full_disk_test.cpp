@@ -39,7 +39,8 @@ class FullDiskTest : public testing_support::InstallFixture {
 TEST_F(FullDiskTest, AbortGivesTheWriteErrorAndLeavesNoPartialFile) {
   view.answers = {setup::kAbort};
   setup::UnpackArchive(source + "\\a.dt", messages, true, view);
-  const std::wstring error = L"Ошибка записи файла: \"" + win::AnsiToWide(folder + "\\big.bin") + L"\".";
+  const std::wstring error =
+      L"Ошибка записи файла: \"" + win::AnsiToWide(folder + "\\big.bin") + L"\".";
   EXPECT_EQ(view.questions, (std::vector<std::wstring>{error}));
   EXPECT_EQ(messages.Error, error);
   EXPECT_EQ(ReadFileBytes(folder + "\\small.txt"), "small");

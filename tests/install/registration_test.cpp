@@ -21,7 +21,8 @@ class RecordingRegistry final : public setup::ProductRegistry {
  public:
   class RecordingKey final : public Key {
    public:
-    RecordingKey(RecordingRegistry& owner, std::string path) : owner_(owner), path_(std::move(path)) {}
+    RecordingKey(RecordingRegistry& owner, std::string path)
+        : owner_(owner), path_(std::move(path)) {}
     void WriteString(const std::string& name, const std::string& value) override {
       if (name == owner_.failOn) throw std::runtime_error("Failed to set data for '" + name + "'");
       owner_.writes.push_back(path_ + " | " + name + " = " + value);
@@ -63,7 +64,8 @@ class RegisterProductTest : public testing_support::InstallFixture {
 TEST_F(RegisterProductTest, WritesKeysToolsAndIniInOrder) {
   RecordingRegistry registry;
   setup::RegisterProduct(registry);
-  const std::string u = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Korvu v5.02 build Ostelan | ";
+  const std::string u =
+      "\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Korvu v5.02 build Ostelan | ";
   const std::string s = "SOFTWARE\\Fendaro\\Korvu\\5.0 | ";
   EXPECT_EQ(registry.writes, (std::vector<std::string>{
                                  u + "DisplayName = Korvu v5.02 build Ostelan",
@@ -99,8 +101,8 @@ TEST_F(RegisterProductTest, ATrailingBackslashDoublesInEveryPath) {
   InstallTools(target);
   RecordingRegistry registry;
   setup::RegisterProduct(registry);
-  EXPECT_EQ(registry.writes.at(4), "SOFTWARE\\Fendaro\\Korvu\\5.0 | GeoDictionary = " + target +
-                                       "\\\\Maps\\GeoDict.DCT");
+  EXPECT_EQ(registry.writes.at(4),
+            "SOFTWARE\\Fendaro\\Korvu\\5.0 | GeoDictionary = " + target + "\\\\Maps\\GeoDict.DCT");
   EXPECT_EQ(AwaitRecord(target + "\\REGSVR32.EXE.cmdline"),
             "\"" + target + "\\\\REGSVR32.EXE\" /s \"" + target + "\\\\KORVU50.DLL\"");
   EXPECT_NE(ReadFileBytes(target + "\\Uninstaller.ini").find("InstallDir=" + target + "\\\r\n"),

@@ -82,9 +82,9 @@ TEST_F(RunInstallTest, AMalformedFirstArchiveStopsEverything) {
   EXPECT_FALSE(Exists(target + "\\s.txt"));
   EXPECT_EQ(registry.writes, 0);
   EXPECT_FALSE(Exists(target + "\\Uninstaller.ini"));
-  EXPECT_EQ(view.shownErrors, (std::vector<std::wstring>{
-                                  L"Ошибка в формате архива: \"" +
-                                  win::AnsiToWide(source + "\\ProgramFiles.dt") + L"\"."}));
+  EXPECT_EQ(view.shownErrors,
+            (std::vector<std::wstring>{L"Ошибка в формате архива: \"" +
+                                       win::AnsiToWide(source + "\\ProgramFiles.dt") + L"\"."}));
   EXPECT_EQ(view.visibility, (std::vector<bool>{true}));  // stays visible after a stop
 }
 
@@ -141,7 +141,7 @@ TEST(GaugeScale, TotalsOf2GiBAndMoreAreShiftedBelow2To31) {
   EXPECT_EQ(dt::GaugeShift(0), 0);
   EXPECT_EQ(dt::GaugeShift(0x7FFFFFFF), 0);
   EXPECT_EQ(dt::GaugeShift(0x80000000LL), 1);
-  EXPECT_EQ(dt::GaugeShift(5LL << 30), 2);  // 5 GiB
+  EXPECT_EQ(dt::GaugeShift(5LL << 30), 2);                   // 5 GiB
   EXPECT_EQ(dt::ToGauge(5LL << 30, 5LL << 30), 1342177280);  // 5 GiB / 4
   EXPECT_EQ(dt::ToGauge(1LL << 30, 5LL << 30), 268435456);
   EXPECT_EQ(dt::ToGauge(123456789, 0x7FFFFFFF), 123456789);

@@ -22,7 +22,8 @@ class ExpandFolderMacrosTest : public ::testing::Test {
 TEST_F(ExpandFolderMacrosTest, ReplacesEveryMacroExactly) {
   userFonts.SetText("F:\\Fonts");
   const std::string win = win::GetWindowsDir(), sys = win::GetSystemDir();
-  EXPECT_EQ(setup::ExpandFolderMacros("%InstallDir%\\Maps"), "C:\\Program Files\\Ostelan\\Korvu\\Maps");
+  EXPECT_EQ(setup::ExpandFolderMacros("%InstallDir%\\Maps"),
+            "C:\\Program Files\\Ostelan\\Korvu\\Maps");
   EXPECT_EQ(setup::ExpandFolderMacros("%WinDir%\\a\\%WinDir%"), win + "\\a\\" + win);
   EXPECT_EQ(setup::ExpandFolderMacros("%Fonts%"), "F:\\Fonts");
   EXPECT_EQ(setup::ExpandFolderMacros("%System32%\\x"), sys + "\\x");

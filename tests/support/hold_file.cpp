@@ -2,7 +2,6 @@
 //   hold_file.exe PATH EVENT-NAME
 // It sets the event "<EVENT-NAME>.ready" once the file is held.
 #include <windows.h>
-#include <shellapi.h>
 
 #include <string>
 

@@ -25,8 +25,8 @@ class RegistryValueGuard {
   }
   ~RegistryValueGuard() {
     HKEY k;
-    if (RegCreateKeyExA(root_, key_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k,
-                        nullptr) != ERROR_SUCCESS) {
+    if (RegCreateKeyExA(root_, key_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr) !=
+        ERROR_SUCCESS) {
       return;
     }
     if (existed_) {
@@ -48,8 +48,8 @@ class RegistryValueGuard {
   }
   void Set(DWORD type, const void* data, DWORD size) const {
     HKEY k;
-    if (RegCreateKeyExA(root_, key_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k,
-                        nullptr) == ERROR_SUCCESS) {
+    if (RegCreateKeyExA(root_, key_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr) ==
+        ERROR_SUCCESS) {
       RegSetValueExA(k, name_.c_str(), 0, type, static_cast<const BYTE*>(data), size);
       RegCloseKey(k);
     }

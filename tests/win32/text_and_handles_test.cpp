@@ -26,21 +26,21 @@ TEST(Handles, OwnersCloseWhatTheyHoldAndCountIt) {
   testing_support::TempFolder temp;
   const long before = win::FileHandle::Live();
   {
-    win::FileHandle file(CreateFileA((temp / "x").c_str(), GENERIC_WRITE, 0, nullptr,
-                                     CREATE_ALWAYS, 0, nullptr));
+    win::FileHandle file(
+        CreateFileA((temp / "x").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     ASSERT_TRUE(file);
     EXPECT_EQ(win::FileHandle::Live(), before + 1);
     win::FileHandle moved(std::move(file));
     EXPECT_FALSE(file);
     EXPECT_EQ(win::FileHandle::Live(), before + 1);
     // Exclusive: nobody else can open it while it is held.
-    EXPECT_EQ(CreateFileA((temp / "x").c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
-                          nullptr),
-              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(
+        CreateFileA((temp / "x").c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr),
+        INVALID_HANDLE_VALUE);
   }
   EXPECT_EQ(win::FileHandle::Live(), before);
-  win::FileHandle again(CreateFileA((temp / "x").c_str(), GENERIC_WRITE, 0, nullptr,
-                                    OPEN_EXISTING, 0, nullptr));
+  win::FileHandle again(
+      CreateFileA((temp / "x").c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
   EXPECT_TRUE(again);
   win::FileHandle invalid(INVALID_HANDLE_VALUE);
   EXPECT_FALSE(invalid);

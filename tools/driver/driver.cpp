@@ -95,7 +95,9 @@ HWND SetupProcess::AwaitTopWindow(const std::wstring& caption,
   return found;
 }
 
-HWND SetupProcess::MainWindow() const { return AwaitTopWindow(L"Установка программы"); }
+HWND SetupProcess::MainWindow() const {
+  return AwaitTopWindow(L"Установка программы");
+}
 
 namespace {
 
@@ -109,7 +111,7 @@ struct ChildSearch {
   const std::wstring* text;  // null: any text
   const wchar_t* className;  // null: any class
   HWND found;
-  bool prefix = false;       // text is a prefix of the child's text
+  bool prefix = false;  // text is a prefix of the child's text
 };
 
 BOOL CALLBACK MatchChild(HWND window, LPARAM param) {
@@ -163,15 +165,21 @@ std::wstring TextOf(HWND window) {
   return std::wstring(buffer, length);
 }
 
-bool IsShown(HWND window) { return window && IsWindowVisible(window); }
+bool IsShown(HWND window) {
+  return window && IsWindowVisible(window);
+}
 
-void Click(HWND button) { PostMessageW(button, BM_CLICK, 0, 0); }
+void Click(HWND button) {
+  PostMessageW(button, BM_CLICK, 0, 0);
+}
 
 void SetText(HWND edit, const std::wstring& text) {
   SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }
 
-void RequestClose(HWND window) { PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0); }
+void RequestClose(HWND window) {
+  PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+}
 
 void PressKey(HWND window, WORD virtualKey) {
   SetForegroundWindow(window);

@@ -72,9 +72,9 @@ int main(int argc, char** argv) {
     return Fail("the installation reported an error");
   }
   if (!finished) return Fail("the Finish page did not show");
-  std::printf("setup_walk: run took %lld ms\n",
-              static_cast<long long>(
-                  std::chrono::duration_cast<std::chrono::milliseconds>(took).count()));
+  std::printf(
+      "setup_walk: run took %lld ms\n",
+      static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(took).count()));
   std::printf("setup_walk: peak working set %zu bytes\n", setup.PeakWorkingSet());
   shot("4-finish");
   driver::Click(button(L"Закрыть"));

@@ -16,11 +16,19 @@ std::string ShowPath(const std::filesystem::path& path) {
 }
 
 #ifdef _WIN32
-std::string ShowStored(std::string_view stored) { return std::string(stored); }
-bool IsTerminal(std::FILE* stream) { return _isatty(_fileno(stream)) != 0; }
+std::string ShowStored(std::string_view stored) {
+  return std::string(stored);
+}
+bool IsTerminal(std::FILE* stream) {
+  return _isatty(_fileno(stream)) != 0;
+}
 #else
-std::string ShowStored(std::string_view stored) { return dt::Cp1251ToUtf8(stored); }
-bool IsTerminal(std::FILE* stream) { return isatty(fileno(stream)) != 0; }
+std::string ShowStored(std::string_view stored) {
+  return dt::Cp1251ToUtf8(stored);
+}
+bool IsTerminal(std::FILE* stream) {
+  return isatty(fileno(stream)) != 0;
+}
 #endif
 
 }  // namespace dtpack

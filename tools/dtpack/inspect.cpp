@@ -166,7 +166,8 @@ int Unpack(const fs::path& archive, const fs::path& dir, std::ostream& out, std:
     file.close();
     if (!file || !n) {
       err << "dtpack: " << shown << ": "
-          << (n ? "cannot write \"" + ShowPath(*target) + "\"" : "the payload cannot be read") << '\n';
+          << (n ? "cannot write \"" + ShowPath(*target) + "\"" : "the payload cannot be read")
+          << '\n';
       status = 1;
       continue;
     }

@@ -27,8 +27,8 @@ int RunPack(const std::string& out, const std::vector<std::string>& mappings) {
   const auto report = dtpack::Pack(inputs, std::filesystem::u8path(out), progress);
   if (shownPercent >= 0) std::cerr << '\n';
   for (const auto& w : report.warnings) std::cerr << "dtpack: warning: " << w << '\n';
-  std::cout << out << ": " << report.entries << " entries, " << report.payloads
-            << " payloads, " << report.bytes << " bytes\n";
+  std::cout << out << ": " << report.entries << " entries, " << report.payloads << " payloads, "
+            << report.bytes << " bytes\n";
   return 0;
 }
 
@@ -51,7 +51,8 @@ int main(int argc, char** argv) {
   list->add_option("archive", archive)->required();
   auto* verify = app.add_subcommand("verify", "Check every rule; one line per problem");
   verify->add_option("archive", archive)->required();
-  auto* unpack = app.add_subcommand("unpack", "Unpack into DIR, each macro as a folder of its name");
+  auto* unpack =
+      app.add_subcommand("unpack", "Unpack into DIR, each macro as a folder of its name");
   unpack->add_option("archive", archive)->required();
   unpack->add_option("dir", dir)->required();
 

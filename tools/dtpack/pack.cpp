@@ -6,11 +6,11 @@
 #include <map>
 #include <set>
 
+#include "console.h"
 #include "core/archive_format.h"
 #include "core/archive_rules.h"
 #include "core/archive_writer.h"
 #include "core/cp1251.h"
-#include "console.h"
 #include "core/text.h"
 
 namespace dtpack {
