@@ -14,24 +14,14 @@
 #include <string>
 #include <vector>
 
+#include "app/ui_driver.h"
 #include "setup/form_main.h"
 #include "toolkit/application.h"
 
 namespace testing_support {
 
-inline std::wstring TextOf(HWND window) {
-  wchar_t text[512] = {};
-  GetWindowTextW(window, text, 512);
-  return text;
-}
-
-// A window's rectangle in its parent's client coordinates.
-inline RECT RectInParent(HWND window) {
-  RECT r;
-  GetWindowRect(window, &r);
-  MapWindowPoints(HWND_DESKTOP, GetParent(window), reinterpret_cast<POINT*>(&r), 2);
-  return r;
-}
+using ui::RectInParent;
+using ui::TextOf;
 
 inline LOGFONTW FontOf(HWND window) {
   LOGFONTW font{};

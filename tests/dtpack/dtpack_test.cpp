@@ -7,7 +7,7 @@
 #include "console.h"
 #include "core/archive_format.h"
 #include "core/stream_source.h"
-#include "inspect.h"
+#include "examine.h"
 #include "pack.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <iostream>
 
 #include "console.h"
-#include "inspect.h"
+#include "examine.h"
 #include "pack.h"
 
 namespace {
