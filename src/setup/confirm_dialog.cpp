@@ -4,23 +4,13 @@
 
 #include "toolkit/application.h"
 #include "toolkit/error_report.h"
+#include "toolkit/window_class.h"
 
 namespace setup {
 namespace {
 
 constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_TOPMOST;
-
-void RegisterDialogClass(HINSTANCE instance, WNDPROC proc) {
-  WNDCLASSEXW windowClass{};
-  windowClass.cbSize = sizeof windowClass;
-  windowClass.lpfnWndProc = proc;
-  windowClass.hInstance = instance;
-  windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  windowClass.lpszClassName = kConfirmDialogClass;
-  RegisterClassExW(&windowClass);  // fails harmlessly when it is registered already
-}
 
 // The message font from the non-client metrics; null when the query fails.
 win::Font CreateMessageFont() {
@@ -92,7 +82,8 @@ ConfirmWindow::ConfirmWindow(const std::wstring& text, ButtonSet buttons, HWND o
   }
 
   const HINSTANCE instance = GetModuleHandleW(nullptr);
-  RegisterDialogClass(instance, WindowProc);
+  tk::RegisterWindowClass(kConfirmDialogClass, WindowProc, 0,
+                          reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
   RECT frame{0, 0, layout_.client.cx, layout_.client.cy};
   AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
   const int width = frame.right - frame.left;

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "setup/form_main.h"
+#include "toolkit/window_class.h"
 
 namespace setup {
 namespace {
@@ -38,17 +39,7 @@ SIZE TextExtent(HFONT font, const wchar_t* text) {
 
 void TFormMain::CreateWindowFrame() {
   const HINSTANCE instance = GetModuleHandleW(nullptr);
-  WNDCLASSEXW type{};
-  type.cbSize = sizeof type;
-  if (!GetClassInfoExW(instance, kClassName, &type)) {
-    type.cbSize = sizeof type;
-    type.lpfnWndProc = WindowProc;
-    type.hInstance = instance;
-    type.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-    type.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    type.lpszClassName = kClassName;
-    RegisterClassExW(&type);
-  }
+  tk::RegisterWindowClass(kClassName, WindowProc, 0, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
 
   RECT frame{0, 0, scale_(kClientWidth), scale_(kClientHeight)};
   AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);

@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "toolkit/error_report.h"
+#include "toolkit/window_class.h"
 
 namespace tk {
 namespace {
@@ -12,17 +13,9 @@ constexpr wchar_t kClassName[] = L"tk.CustomControl";
 // The window class of every custom control: no background brush (the control paints all of
 // itself), and a full repaint when the size changes.
 void RegisterClassOnce(WNDPROC procedure) {
-  static const bool registered = [procedure] {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.style = CS_HREDRAW | CS_VREDRAW;
-    wc.lpfnWndProc = procedure;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
-    wc.lpszClassName = kClassName;
-    return RegisterClassExW(&wc) != 0;
-  }();
-  if (!registered) throw std::runtime_error("Cannot register the control window class");
+  if (!RegisterWindowClass(kClassName, procedure, CS_HREDRAW | CS_VREDRAW)) {
+    throw std::runtime_error("Cannot register the control window class");
+  }
 }
 
 // BeginPaint and EndPaint as one owner, so that a paint that throws still ends.
