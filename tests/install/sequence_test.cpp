@@ -123,18 +123,30 @@ TEST_F(RunInstallTest, ARegistrationErrorPassesToTheCaller) {
   }
 }
 
-TEST_F(RunInstallTest, System32FilesLandWhereWindowsPutsA32BitProgramsSystemFiles) {
+TEST_F(RunInstallTest, System32FilesLandWhereWindowsPutsTheProgramsSystemFiles) {
   WriteArchive("ProgramFiles.dt", {{"%System32%\\korvu-test.dat", "sys"}});
-  EXPECT_TRUE(Run());
-  const std::string placed = win::GetSystemDir() + "\\korvu-test.dat";
-  EXPECT_EQ(ReadFileBytes(placed), "sys");
-  DeleteFileA(placed.c_str());
+  char windowsDir[MAX_PATH];
+  GetWindowsDirectoryA(windowsDir, MAX_PATH);
+  const std::string windows = windowsDir;
   BOOL wow64 = FALSE;
   IsWow64Process(GetCurrentProcess(), &wow64);
-  if (!wow64) GTEST_SKIP() << "not a 32-bit program on 64-bit Windows";
-  char windows[MAX_PATH];
-  GetWindowsDirectoryA(windows, MAX_PATH);
-  EXPECT_EQ(win::GetSystemDir(), std::string(windows) + "\\syswow64");
+  // A 32-bit program on 64-bit Windows names "<Windows>\system32" too; the file system redirector
+  // puts what it writes there into SysWOW64, which such a program reads by that name unredirected.
+  const std::string landed =
+      (wow64 ? windows + "\\SysWOW64" : win::GetSystemDir()) + "\\korvu-test.dat";
+
+  EXPECT_TRUE(Run());
+  EXPECT_EQ(ReadFileBytes(landed), "sys");
+  if (wow64) {
+    EXPECT_EQ(lstrcmpiA(win::GetSystemDir().c_str(), (windows + "\\system32").c_str()), 0);
+    // The 64-bit System32, seen with the redirection switched off for this thread, stays clean.
+    PVOID redirection = nullptr;
+    ASSERT_TRUE(Wow64DisableWow64FsRedirection(&redirection));
+    const bool reached64 = Exists(windows + "\\system32\\korvu-test.dat");
+    Wow64RevertWow64FsRedirection(redirection);
+    EXPECT_FALSE(reached64) << "the file reached the 64-bit System32";
+  }
+  DeleteFileA(landed.c_str());
 }
 
 TEST(GaugeScale, TotalsOf2GiBAndMoreAreShiftedBelow2To31) {
