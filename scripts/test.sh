@@ -16,17 +16,31 @@ step "host: configure and build"
 cmake --preset host >"$logs/host-configure" 2>&1 || { cat "$logs/host-configure"; exit 1; }
 cmake --build --preset host || exit 1
 step "host: tests"
-ctest --preset host 2>&1 | tee "$logs/host-tests" || status=1
+# Each runner's ctest entries go to a JUnit file, and every GoogleTest program writes a report of
+# its cases into test-results/ of its build tree: the summary counts the cases from those.
+runners=()
+run_ctest() {  # LABEL PRESET [ctest args...]: runs ctest, as the rest of the command line says
+  local label=$1 preset=$2; shift 2
+  local junit="$logs/junit-${#runners[@]}.xml"
+  rm -rf "build/$preset/test-results"
+  runners+=("$label=$junit:$root/build/$preset/test-results")
+  "${wrap[@]}" ctest --preset "$preset" --output-junit "$junit" "$@" 2>&1 | tee -a "$logs/ctest" || status=1
+}
+wrap=()
+run_ctest "host (Linux, sanitizers)" host
 
 source scripts/env.sh
 step "windows: configure and build (32-bit, the product)"
 cmake --preset windows >"$logs/win-configure" 2>&1 || { cat "$logs/win-configure"; exit 1; }
 cmake --build --preset windows || exit 1
 preset=$(wine_test_preset)
-if [ "$preset" != windows ]; then
+if [ "$preset" = windows ]; then
+  tested="windows (32-bit, the product, under WOW64 in a 64-bit Wine prefix)"
+else
+  tested="windows-x64 (the 64-bit stand-in: Wine here runs 64-bit programs only)"
   # The shipped 32-bit Setup.exe is still checked where no Wine is needed: its import table.
   step "windows: native checks of the 32-bit product"
-  ctest --preset windows -R setup_exe_imports 2>&1 | tee "$logs/win32-native" || status=1
+  run_ctest "windows (32-bit) native checks" windows -R setup_exe_imports
   # This kernel runs no 32-bit Linux programs, so Wine runs no 32-bit Windows programs: the
   # same sources are built for 64-bit Windows to run the Windows tests.
   step "windows-x64: configure and build (Wine here runs 64-bit programs only)"
@@ -34,20 +48,11 @@ if [ "$preset" != windows ]; then
   cmake --build --preset "$preset" || exit 1
 fi
 step "$preset: tests under Wine"
-bash scripts/wine-session.sh --idle "build/$preset/tests/wine_idle.exe" \
-  ctest --preset "$preset" 2>&1 | tee "$logs/win-tests" || status=1
+wrap=(bash scripts/wine-session.sh --idle "build/$preset/tests/wine_idle.exe")
+run_ctest "$preset under Wine" "$preset"
 
-# One closing line for all the runs.
-passed=0 failed=0
-for log in "$logs"/host-tests "$logs"/win32-native "$logs"/win-tests; do
-  [ -f "$log" ] || continue
-  line=$(grep -E '[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1)
-  if [ -z "$line" ]; then status=1; continue; fi
-  f=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/' <<<"$line")
-  t=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\2/' <<<"$line")
-  passed=$((passed + t - f)) failed=$((failed + f))
-done
-[ "$failed" -eq 0 ] || status=1
-echo "== summary"
-echo "tests: $passed passed, $failed failed"
+# The closing lines: what was tested, the counts per runner, and one line for all of them.
+step "summary"
+echo "Windows build tested: $tested"
+python3 scripts/test_summary.py "${runners[@]}" || status=1
 exit $status
