@@ -48,16 +48,9 @@ inline void SendKey(WORD key, bool shift = false, bool alt = false) {
   SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 
-// A left click in the middle of a window.
+// A left click in the middle of a window (the pointer settles before the button goes down).
 inline void ClickAt(HWND window) {
-  RECT r;
-  GetWindowRect(window, &r);
-  SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
-  INPUT inputs[2] = {};
-  inputs[0].type = inputs[1].type = INPUT_MOUSE;
-  inputs[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-  inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-  SendInput(2, inputs, sizeof(INPUT));
+  ui::ClickCentre(window);
 }
 
 struct WindowSearch {
