@@ -2,7 +2,9 @@
 # The run command: builds Setup.exe, the packaging tool and the demo distribution in out/demo
 # (Setup.exe, ProgramFiles.dt, SystemFiles.dt), then starts the wizard under Wine: on your display
 # when DISPLAY is set; otherwise on a virtual display, walking through the wizard with the default
-# folder and saving a screenshot of each page in out/demo/screenshots.
+# folder and saving a screenshot of each page in out/demo/screenshots. Besides the files of demo/,
+# the product gets a thousand generated map tiles (32 MiB), so that its run takes a few seconds
+# and the progress page can be seen at work.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
@@ -29,7 +31,20 @@ rm -rf "$out"
 mkdir -p "$out"
 cp "$bin/src/setup/Setup.exe" "$out/"
 standin="$bin/demo/record_command_line.exe"
+tiles=build/demo-tiles
+if [ ! -f "$tiles/tile-1000.dat" ]; then
+  python3 - "$tiles" <<'PY'
+import os, random, sys
+folder = sys.argv[1]
+os.makedirs(folder, exist_ok=True)
+rng = random.Random(502)  # the same tiles on every machine
+for i in range(1, 1001):
+    with open(os.path.join(folder, f"tile-{i:04d}.dat"), "wb") as tile:
+        tile.write(rng.randbytes(32768))
+PY
+fi
 "$dtpack" pack "$out/ProgramFiles.dt" "%InstallDir%=demo/ProgramFiles" \
+  "%InstallDir%\\Maps\\Tiles=$tiles" \
   "%InstallDir%\\REGSVR32.EXE=$standin" "%InstallDir%\\RegTypLib.exe=$standin"
 "$dtpack" pack "$out/SystemFiles.dt" "%Fonts%\\korvu-demo.fon=demo/SystemFiles/korvu-demo.fon" \
   "%System32%\\korvu50.hlp=demo/SystemFiles/korvu50.hlp" "%WinDir%\\korvu.ini=demo/SystemFiles/korvu.ini"

@@ -1,14 +1,18 @@
-// setup_walk SETUP.EXE [--shots FOLDER] [--folder PATH]
+// setup_walk SETUP.EXE [--shots FOLDER] [--folder PATH] [--progress-after MS]
 // Walks through the wizard as a user would: "Далее", the installation folder (the default unless
 // --folder names another), "Начать", then "Закрыть" on the Finish page. With --shots it saves a
-// screenshot of each page there (the demo's run command uses it on a virtual display). It prints
-// how long the run took from "Начать" to the Finish page and the program's peak working set (the
-// benchmarks read these lines).
+// screenshot of each page there (the demo's run command uses it on a virtual display); the
+// progress page is taken MS milliseconds (default 600) after the first file name shows, so that a
+// distribution that takes a few seconds is caught mid-run. It prints how long the run took from
+// "Начать" to the Finish page and the program's peak working set (the benchmarks read these
+// lines).
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "driver.h"
+#include "win32/handles.h"
 #include "win32/wide_text.h"
 
 using namespace std::chrono_literals;
@@ -20,17 +24,41 @@ int Fail(const char* what) {
   return 1;
 }
 
+// Holds the thread that owns a window still while it lives, so that a screenshot shows one moment
+// of a running installation (the gauge and the file name of the same entry).
+class PausedWindowThread {
+ public:
+  explicit PausedWindowThread(HWND window)
+      : thread_(OpenThread(THREAD_SUSPEND_RESUME, FALSE, GetWindowThreadProcessId(window, nullptr))) {
+    paused_ = thread_ && SuspendThread(thread_.get()) != static_cast<DWORD>(-1);
+  }
+  ~PausedWindowThread() {
+    if (paused_) ResumeThread(thread_.get());
+  }
+  PausedWindowThread(const PausedWindowThread&) = delete;
+  PausedWindowThread& operator=(const PausedWindowThread&) = delete;
+
+ private:
+  win::KernelHandle thread_;
+  bool paused_ = false;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) return Fail("usage: setup_walk SETUP.EXE [--shots FOLDER] [--folder PATH]");
+  if (argc < 2) {
+    return Fail("usage: setup_walk SETUP.EXE [--shots FOLDER] [--folder PATH] [--progress-after MS]");
+  }
   std::string shots, folder;
+  DWORD progressAfter = 600;
   for (int i = 2; i + 1 < argc; i += 2) {
     const std::string option = argv[i];
     if (option == "--shots") {
       shots = argv[i + 1];
     } else if (option == "--folder") {
       folder = argv[i + 1];
+    } else if (option == "--progress-after") {
+      progressAfter = static_cast<DWORD>(std::strtoul(argv[i + 1], nullptr, 10));
     } else {
       return Fail("unknown option");
     }
@@ -39,9 +67,9 @@ int main(int argc, char** argv) {
   if (!setup.started()) return Fail("Setup.exe did not start");
   HWND main = setup.MainWindow();
   if (!main) return Fail("no wizard window");
-  const auto shot = [&](const char* name) {
+  const auto shot = [&](const char* name, bool settle = true) {
     if (shots.empty()) return;
-    Sleep(300);  // let the page paint
+    if (settle) Sleep(300);  // let the page paint
     driver::SaveScreenshot(main, shots + "\\" + name + ".bmp");
     std::printf("setup_walk: %s\n", name);
   };
@@ -61,8 +89,15 @@ int main(int argc, char** argv) {
   const auto start = std::chrono::steady_clock::now();
   driver::Click(button(L"Начать"));
   if (!shots.empty()) {
-    driver::WaitFor([&] { return driver::FindChild(main, L"Прервать", L"Button") != nullptr; }, 5s);
-    shot("3-progress");
+    driver::WaitFor([&] { return driver::FindChildWithPrefix(main, L"Файл: ") != nullptr; }, 20s,
+                    1ms);
+    Sleep(progressAfter);
+    const PausedWindowThread still(main);
+    if (HWND label = driver::FindChildWithPrefix(main, L"Файл: ")) {
+      std::printf("setup_walk: progress shot at \"%s\"\n",
+                  win::WideToUtf8(driver::TextOf(label)).c_str());
+    }
+    shot("3-progress", /*settle=*/false);
   }
   const bool finished = driver::WaitFor(
       [&] { return driver::FindChild(main, L"Закрыть", L"Button") != nullptr; }, 1800s, 1ms);
