@@ -37,68 +37,84 @@ TCoolGauge::~TCoolGauge() = default;
 void TCoolGauge::SetBorderStyle(tk::TBorderStyle style) {
   if (style == borderStyle_) return;
   borderStyle_ = style;
-  Repaint();
+  RepaintAll();
 }
 
 void TCoolGauge::SetMin(std::int32_t value) {
   if (value == min_) return;
   if (value < max_) min_ = value;
   if (value > position_) position_ = value;
-  Repaint();
+  RepaintAll();
 }
 
 void TCoolGauge::SetMax(std::int32_t value) {
   if (value == max_) return;
   if (value > min_) max_ = value;
   if (value < position_) position_ = value;
-  Repaint();
+  RepaintAll();
 }
 
 void TCoolGauge::SetPosition(std::int32_t value) {
   const long double oldFill = dt::GaugeFillWidth(Width(), max_, position_);
   if (value == position_) return;
   if (value >= min_ && value <= max_) position_ = value;
-  if (dt::GaugeFillExact(Width(), max_, position_) != oldFill) Repaint();
+  if (dt::GaugeFillExact(Width(), max_, position_) == oldFill) return;
+  // The same pixels as the window shows need no paint: a run of many small entries moves the
+  // fill by a pixel only every few entries.
+  RECT pending;
+  if (painted_ && *painted_ == StateToPaint() && !GetUpdateRect(Handle(), &pending, FALSE)) return;
+  Repaint();
 }
 
 void TCoolGauge::SetBackColor(tk::TColor color) {
   if (color == backColor_) return;
   backColor_ = color;
-  Repaint();
+  RepaintAll();
 }
 
 void TCoolGauge::SetForeColor1(tk::TColor color) {
   if (color == foreColor1_) return;
   foreColor1_ = color;
   gradientStale_ = true;
-  Repaint();
+  RepaintAll();
 }
 
 void TCoolGauge::SetForeColor2(tk::TColor color) {
   if (color == foreColor2_) return;
   foreColor2_ = color;
   gradientStale_ = true;
-  Repaint();
+  RepaintAll();
 }
 
 void TCoolGauge::SetStyle(tCoolGaugeStyle style) {
   if (style == style_) return;
   style_ = style;
   gradientStale_ = true;
-  Repaint();
+  RepaintAll();
 }
 
 void TCoolGauge::SetText(std::string text) {
   if (text == text_) return;
   text_ = std::move(text);
-  Repaint();
+  RepaintAll();
 }
 
 void TCoolGauge::SetFont(const tk::Font& font) {
   if (font == font_) return;
   font_ = font;
   fontHandle_.reset();
+  RepaintAll();
+}
+
+void TCoolGauge::RepaintAll() {
+  painted_.reset();
   Repaint();
+}
+
+TCoolGauge::PaintedState TCoolGauge::StateToPaint() const {
+  const int width = Width();
+  return {width, Height(), (std::clamp)(dt::GaugeFillWidth(width, max_, position_), 0, width),
+          dt::GaugePercent(max_, position_)};
 }
 
 HFONT TCoolGauge::FontHandle() {
@@ -151,6 +167,9 @@ void TCoolGauge::DrawCaptionText(HDC dc, int width, int height) {
 void TCoolGauge::Paint(HDC dc) {
   const int width = Width();
   const int height = Height();
+  // Only a paint into the window itself tells what the window shows; one into memory does not.
+  const bool intoWindow = Handle() && WindowFromDC(dc) == Handle();
+  if (intoWindow) painted_.reset();
   if (width <= 0 || height <= 0) return;
   if (!gradientCache_ || gradientCache_->Width() != width || gradientCache_->Height() != height ||
       gradientStale_) {
@@ -164,7 +183,8 @@ void TCoolGauge::Paint(HDC dc) {
   FillSolid(image.Dc(), client, tk::ColorToRGB(backColor_));
   // The fill uncovers the left part of the full-width ramp. A position outside 0..Max (reachable
   // through Min and Max) shows an empty or a full fill.
-  const int fill = (std::clamp)(dt::GaugeFillWidth(width, max_, position_), 0, width);
+  const PaintedState state = StateToPaint();
+  const int fill = state.fill;
   if (fill > 0) BitBlt(image.Dc(), 0, 0, fill, height, gradientCache_->Dc(), 0, 0, SRCCOPY);
   if (!text_.empty()) DrawCaptionText(image.Dc(), width, height);
   if (borderStyle_ == tk::bsSingle) {
@@ -172,4 +192,5 @@ void TCoolGauge::Paint(HDC dc) {
     FrameRect(image.Dc(), &client, brush.get());
   }
   BitBlt(dc, 0, 0, width, height, image.Dc(), 0, 0, SRCCOPY);
+  if (intoWindow) painted_ = state;
 }

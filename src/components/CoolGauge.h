@@ -25,6 +25,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "toolkit/colors.h"
@@ -63,7 +64,9 @@ class TCoolGauge : public tk::CustomControl {
   std::int32_t Position() const { return position_; }
   // Accepted within Min..Max (no clamping otherwise). Repaints when the exact fill width
   // (Width / Max * Position) differs from the fill width rounded before the assignment, so an
-  // ignored value may repaint too.
+  // ignored value may repaint too; except that a repaint whose pixels would equal those the
+  // window already shows (the same fill in whole pixels and the same percentage, nothing else
+  // changed since, nothing waiting to be painted) is left out.
   void SetPosition(std::int32_t value);
 
   tk::TColor BackColor() const { return backColor_; }
@@ -96,6 +99,16 @@ class TCoolGauge : public tk::CustomControl {
   void BuildGradientCache(int width, int height);
   void DrawCaptionText(HDC dc, int width, int height);
   HFONT FontHandle();
+  // A property other than Position changed: repaints, and forgets what the window showed.
+  void RepaintAll();
+
+  // What the last complete paint into the window showed that Position decides.
+  struct PaintedState {
+    int width, height, fill, percent;
+    bool operator==(const PaintedState&) const = default;
+  };
+  PaintedState StateToPaint() const;
+  std::optional<PaintedState> painted_;
 
   bool gradientStale_ = false;
   std::int32_t min_ = 0;

@@ -61,13 +61,45 @@ TEST_F(GaugeWindow, PositionRepaintsWhenTheExactFillDiffersFromTheOldRoundedOne)
   gauge_.SetMax(8);
   EXPECT_EQ(PaintsOf([&] { gauge_.SetPosition(1); }), 1);  // 12.5 against 0
   EXPECT_EQ(PaintsOf([&] { gauge_.SetPosition(1); }), 0);  // equal: nothing at all
-  EXPECT_EQ(PaintsOf([&] { gauge_.SetPosition(9); }), 1);  // ignored, but 12.5 is not 12
-  EXPECT_EQ(gauge_.Position(), 1);
   gauge_.SetMax(100);
   gauge_.SetPosition(50);
   EXPECT_EQ(PaintsOf([&] { gauge_.SetPosition(150); }), 0);  // ignored, and 50 is whole
   EXPECT_EQ(PaintsOf([&] { gauge_.SetPosition(-1); }), 0);
   EXPECT_EQ(PaintsOf([&] { gauge_.SetPosition(51); }), 1);
+}
+
+// A Position change whose paint would show the pixels the window already shows is not painted;
+// at every step the screen shows what a full paint of the gauge's state shows.
+TEST_F(GaugeWindow, AfterEveryPositionTheScreenShowsAFreshPaintOfTheGauge) {
+  gauge_.SetMax(1000);
+  UpdateWindow(host_.get());
+  // What the window shows, read through its own DC (the desktop's copy may lag behind it).
+  const auto shown = [&] {
+    auto canvas = Canvas(333, 20);
+    HDC window = GetDC(gauge_.Handle());
+    BitBlt(canvas->Dc(), 0, 0, 333, 20, window, 0, 0, SRCCOPY);
+    ReleaseDC(gauge_.Handle(), window);
+    return ReadImage(*canvas);
+  };
+  const auto fresh = [&] {
+    auto canvas = Canvas(333, 20);
+    gauge_.PaintTo(canvas->Dc());
+    return ReadImage(*canvas);
+  };
+  int screenPaints = 0, changes = 0;
+  const auto step = [&](std::int32_t position) {
+    screenPaints += PaintsOf([&] { gauge_.SetPosition(position); });
+    ++changes;
+    const Image expected = fresh();  // no pump in between: only synchronous paints are seen
+    EXPECT_TRUE(shown().pixels == expected.pixels) << "at position " << position;
+  };
+  for (std::int32_t position = 1; position <= 1000; ++position) step(position);
+  step(5000);  // ignored
+  step(-1);    // ignored
+  for (std::int32_t position = 999; position >= 0; position -= 7) step(position);
+  // About a paint per pixel of fill or per percent, not one per change.
+  EXPECT_LT(screenPaints, changes / 2);
+  EXPECT_GT(screenPaints, 100);
 }
 
 TEST_F(GaugeWindow, AHiddenGaugeDrawsNothing) {
