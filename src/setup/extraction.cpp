@@ -104,7 +104,7 @@ class ArchiveRun {
   EntryOutcome Unpack(const dt::TFileItem& item) {
     const dt::SplitResult parts = dt::SplitPath(item.Name);
     view_.SetFileLabel(L"Файл: " + win::AnsiToWide(parts.file) + L"...");
-    const std::string folder = ExpandFolderMacros(parts.folder);
+    const std::string folder = macros_.Expand(parts.folder);
     win::ForceDirectories(folder);
     if (!win::DirectoryExistsQuiet(folder)) return Stop(FolderError(folder));
     const std::string target = folder + "\\" + parts.file;
@@ -157,6 +157,7 @@ class ArchiveRun {
   const bool overwrite_;
   InstallView& view_;
   std::vector<std::byte> buffer_;
+  FolderMacroExpander macros_;  // the folders behind the macros, asked for once per archive
 };
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The folder macros of stored paths.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -11,5 +12,19 @@ namespace setup {
 // on the output of the one before. Exact, case-sensitive. All three folders are asked for afresh
 // on every call. Throws what GetShellFolder throws.
 std::string ExpandFolderMacros(std::string_view path);
+
+// The same expansion for one archive run, which asks for the three folders once, at its first
+// expansion, instead of once per entry. A failed query is not kept: the next expansion asks again
+// and fails as ExpandFolderMacros would.
+class FolderMacroExpander {
+ public:
+  std::string Expand(std::string_view path);
+
+ private:
+  struct Sources {
+    std::string windows, fonts, system;
+  };
+  std::optional<Sources> sources_;
+};
 
 }  // namespace setup

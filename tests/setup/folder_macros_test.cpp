@@ -48,4 +48,20 @@ TEST_F(ExpandFolderMacrosTest, FontsFallsBackToTheWindowsFolder) {
   EXPECT_EQ(setup::ExpandFolderMacros("%Fonts%\\k.ttf"), win::GetWindowsDir() + "\\Fonts\\k.ttf");
 }
 
+// One archive run asks for the folders once; a failed query is asked again, and fails again.
+TEST_F(ExpandFolderMacrosTest, AnArchiveRunAsksForTheFoldersOnceAndKeepsNoFailure) {
+  const DWORD notText = 7;
+  userFonts.Set(REG_DWORD, &notText, sizeof notText);
+  setup::FolderMacroExpander failing;
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_THROW(failing.Expand("%InstallDir%"), std::runtime_error);
+  }
+  userFonts.SetText("F:\\Fonts");
+  EXPECT_EQ(failing.Expand("%Fonts%\\%System32%"),
+            setup::ExpandFolderMacros("%Fonts%\\%System32%"));
+  userFonts.SetText("G:\\Other");  // read once: the run keeps what it saw first
+  EXPECT_EQ(failing.Expand("%Fonts%"), "F:\\Fonts");
+  EXPECT_EQ(setup::ExpandFolderMacros("%Fonts%"), "G:\\Other");
+}
+
 }  // namespace
