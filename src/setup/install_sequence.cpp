@@ -45,7 +45,7 @@ bool RunInstall(InstallView& view, ProductRegistry& registry) {
     view.SetGaugePosition(dt::ToGauge(TotalBytes, TotalBytes));
     view.SetGaugeVisible(false);
     view.SetFileLabel(L"Регистрация библиотек программы...");
-    RegisterProduct(registry);
+    RegisterProduct(registry, messages.Written.TotalKiB());
   }
 
   if (view.Aborted()) return false;
