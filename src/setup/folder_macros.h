@@ -11,5 +11,7 @@ namespace setup {
 // on the output of the one before. Exact, case-sensitive. All three folders are asked for afresh
 // on every call. Throws what GetShellFolder throws.
 std::string ExpandFolderMacros(std::string_view path);
+// The same with another installation folder in place of InstallFolder.
+std::string ExpandFolderMacros(std::string_view path, const std::string& installFolder);
 
 }  // namespace setup
