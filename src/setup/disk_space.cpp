@@ -5,6 +5,7 @@
 #include <map>
 #include <optional>
 #include <set>
+#include <stdexcept>
 
 #include "core/archive_format.h"
 #include "core/text.h"
@@ -55,19 +56,22 @@ class SpaceTally {
 
   void AddArchive(const ArchiveToCheck& archive) {
     win::FileSource source(archive.path);
-    if (!source.is_open()) return;
+    if (source.is_open()) AddArchive(source, archive.overwrite);
+  }
+
+  void AddArchive(dt::ByteSource& source, bool overwrite) {
     dt::Directory directory;
     try {
       directory = dt::ReadDirectory(source);
-    } catch (...) {
+    } catch (const std::exception&) {
       return;
     }
     if (directory.formatError) return;  // the run unpacks nothing of it
     for (const dt::TFileItem& item : directory.items) {
       try {
-        AddEntry(source, item, archive.overwrite);
-      } catch (...) {
-        // An entry whose folder cannot be told (a macro's source raises) is left out.
+        AddEntry(source, item, overwrite);
+      } catch (const std::exception&) {
+        // An entry that cannot be told is left out.
       }
     }
   }
@@ -85,16 +89,33 @@ class SpaceTally {
  private:
   void AddEntry(dt::ByteSource& source, const dt::TFileItem& item, bool overwrite) {
     const dt::SplitResult parts = dt::SplitPath(item.Name);
-    const std::string folder = ExpandFolderMacros(parts.folder, installFolder_);
-    const std::string target = folder + "\\" + parts.file;
+    const std::optional<std::string>& folder = CachedExpansion(parts.folder);
+    if (!folder) return;
+    const std::string target = *folder + "\\" + parts.file;
     if (!overwrite && (planned_.count(target) || win::FileExistsQuiet(target))) return;
     const auto size = dt::ReadPayloadSize(source, item);
     if (!size) return;
-    const auto volume = CachedVolumeOf(folder);
+    const auto& volume = CachedVolumeOf(*folder);
     if (!volume) return;
     planned_.insert(target);
     if (needed_.emplace(*volume, 0).second) order_.push_back(*volume);
     needed_[*volume] += static_cast<std::uint64_t>(*size);
+  }
+
+  // The stored folder with its macros expanded; nothing when a macro's source raises. Expanded
+  // once per distinct folder: each expansion asks the system for three folders.
+  const std::optional<std::string>& CachedExpansion(const std::string& stored) {
+    auto found = expanded_.find(stored);
+    if (found == expanded_.end()) {
+      std::optional<std::string> folder;
+      try {
+        folder = ExpandFolderMacros(stored, installFolder_);
+      } catch (const std::exception&) {
+        // Left out: the run meets the same error and reports it.
+      }
+      found = expanded_.emplace(stored, std::move(folder)).first;
+    }
+    return found->second;
   }
 
   const std::optional<std::string>& CachedVolumeOf(const std::string& folder) {
@@ -104,9 +125,10 @@ class SpaceTally {
   }
 
   const std::string& installFolder_;
-  std::map<std::string, std::optional<std::string>> volumes_;  // by target folder
-  std::map<std::string, std::uint64_t> needed_;                // by volume
-  std::vector<std::string> order_;                             // volumes as first met
+  std::map<std::string, std::optional<std::string>> expanded_;  // by stored folder
+  std::map<std::string, std::optional<std::string>> volumes_;   // by target folder
+  std::map<std::string, std::uint64_t> needed_;                 // by volume
+  std::vector<std::string> order_;                              // volumes as first met
   std::set<std::string> planned_;  // targets an earlier entry writes: later keeping entries skip
 };
 

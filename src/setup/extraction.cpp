@@ -62,10 +62,12 @@ OpenedTarget OpenTarget(const std::string& target) {
 }
 
 // What names a written file whatever the spelling of its path: its volume and file index, or,
-// when the system cannot tell them, its full path in upper case.
+// when the system cannot tell them (some file systems give every file the index 0), its path in
+// upper case.
 std::string FileIdentity(const win::FileHandle& file, const std::string& path) {
   BY_HANDLE_FILE_INFORMATION info{};
-  if (GetFileInformationByHandle(file.get(), &info)) {
+  if (GetFileInformationByHandle(file.get(), &info) &&
+      (info.nFileIndexHigh != 0 || info.nFileIndexLow != 0)) {
     return std::to_string(info.dwVolumeSerialNumber) + ":" +
            std::to_string((std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow);
   }
