@@ -2,7 +2,9 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "core/archive_format.h"
@@ -57,6 +59,21 @@ OpenedTarget OpenTarget(const std::string& target) {
   return {win::FileHandle(CreateFileA(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                       FILE_ATTRIBUTE_NORMAL, nullptr)),
           false};
+}
+
+// What names a written file whatever the spelling of its path: its volume and file index, or,
+// when the system cannot tell them (some file systems give every file the index 0), its path in
+// upper case.
+std::string FileIdentity(const win::FileHandle& file, const std::string& path) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (GetFileInformationByHandle(file.get(), &info) &&
+      (info.nFileIndexHigh != 0 || info.nFileIndexLow != 0)) {
+    return std::to_string(info.dwVolumeSerialNumber) + ":" +
+           std::to_string((std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow);
+  }
+  std::string upper = path;
+  CharUpperBuffA(upper.data(), static_cast<DWORD>(upper.size()));
+  return "path:" + upper;
 }
 
 enum class CopyResult { kDone, kWriteFailed, kReadFailed };
@@ -136,6 +153,10 @@ class ArchiveRun {
       CopyResult result = CopyResult::kWriteFailed;
       if (const OpenedTarget opened = OpenTarget(target); opened.file) {
         result = CopyContent(*content, opened, buffer_);
+        // A failed copy leaves the file cut to 0 bytes.
+        messages_.Written.Record(
+            FileIdentity(opened.file, target),
+            result == CopyResult::kDone ? static_cast<std::uint64_t>(size) : 0);
         if (result == CopyResult::kDone) return EntryOutcome::kNext;
       }
       const std::wstring question = WriteError(target);

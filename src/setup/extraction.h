@@ -12,7 +12,8 @@ namespace setup {
 // created, and the file is written (replacing an existing one when overwrite is set, keeping it
 // otherwise). Shows the file name and advances DoneBytes and the gauge, and pumps the message
 // queue once per entry and once at the end. The first failure ends the run with its text in
-// messages.Error; a file that cannot be written is asked about (Abort, Retry, Ignore).
+// messages.Error; a file that cannot be written is asked about (Abort, Retry, Ignore). Every
+// file written is recorded in messages.Written with its final size.
 void UnpackArchive(const std::string& archivePath, TMessages& messages, bool overwrite,
                    InstallView& view);
 

@@ -7,9 +7,10 @@
 namespace setup {
 namespace {
 
-std::string Expand(std::string_view path, const std::string& windows, const std::string& fonts,
+std::string Expand(std::string_view path, const std::string& installFolder,
+                   const std::string& windows, const std::string& fonts,
                    const std::string& system) {
-  std::string result = dt::ReplaceAll(path, "%InstallDir%", InstallFolder);
+  std::string result = dt::ReplaceAll(path, "%InstallDir%", installFolder);
   result = dt::ReplaceAll(result, "%WinDir%", windows);
   result = dt::ReplaceAll(result, "%Fonts%", fonts);
   return dt::ReplaceAll(result, "%System32%", system);
@@ -18,9 +19,13 @@ std::string Expand(std::string_view path, const std::string& windows, const std:
 }  // namespace
 
 std::string ExpandFolderMacros(std::string_view path) {
+  return ExpandFolderMacros(path, InstallFolder);
+}
+
+std::string ExpandFolderMacros(std::string_view path, const std::string& installFolder) {
   const std::string windows = win::GetWindowsDir();
   const std::string fonts = win::GetShellFolder("Fonts");
-  return Expand(path, windows, fonts, win::GetSystemDir());
+  return Expand(path, installFolder, windows, fonts, win::GetSystemDir());
 }
 
 std::string FolderMacroExpander::Expand(std::string_view path) {
@@ -29,7 +34,7 @@ std::string FolderMacroExpander::Expand(std::string_view path) {
     std::string fonts = win::GetShellFolder("Fonts");
     sources_ = Sources{std::move(windows), std::move(fonts), win::GetSystemDir()};
   }
-  return setup::Expand(path, sources_->windows, sources_->fonts, sources_->system);
+  return setup::Expand(path, InstallFolder, sources_->windows, sources_->fonts, sources_->system);
 }
 
 }  // namespace setup

@@ -12,6 +12,10 @@ namespace setup {
 // on the output of the one before. Exact, case-sensitive. All three folders are asked for afresh
 // on every call. Throws what GetShellFolder throws.
 std::string ExpandFolderMacros(std::string_view path);
+// The same with another installation folder in place of InstallFolder.
+std::string ExpandFolderMacros(std::string_view path, const std::string& installFolder);
+// The same with another installation folder in place of InstallFolder.
+std::string ExpandFolderMacros(std::string_view path, const std::string& installFolder);
 
 // The same expansion for one archive run, which asks for the three folders once, at its first
 // expansion, instead of once per entry. A failed query is not kept: the next expansion asks again

@@ -4,6 +4,7 @@
 
 #include "core/text.h"
 #include "setup/dialogs.h"
+#include "setup/disk_space.h"
 #include "setup/folder_browser.h"
 #include "setup/globals.h"
 #include "setup/install_sequence.h"
@@ -216,6 +217,12 @@ void TFormMain::BNextSettClick() {
     ShowErrorBox(L"", L"Ошибка создания директории.\rУкажите другое имя.");
     SetFocus(c_.EInstallPath);
     return;
+  }
+  for (const VolumeSpace& volume : FindDiskShortfalls(InstallFolder)) {
+    if (ConfirmDialog(DiskSpaceQuestion(volume), kOkCancel) != kOk) {
+      SetFocus(c_.EInstallPath);
+      return;
+    }
   }
   SetPageIndex(kProgress);
   Pump();

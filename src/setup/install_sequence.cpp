@@ -4,6 +4,7 @@
 #include "setup/extraction.h"
 #include "setup/globals.h"
 #include "setup/messages.h"
+#include "setup/package_archives.h"
 #include "setup/registration.h"
 #include "win32/files.h"
 
@@ -11,7 +12,7 @@ namespace setup {
 namespace {
 
 std::string ArchivePath(const char* name) {
-  return SourceDir + "\\" + name;
+  return PackageArchivePath(name);
 }
 
 std::int64_t ArchiveSize(const char* name) {
@@ -35,17 +36,18 @@ bool RunInstall(InstallView& view, ProductRegistry& registry) {
   TMessages messages;
   TotalBytes = 0;
   DoneBytes = 0;
-  TotalBytes += ArchiveSize("ProgramFiles.dt");
-  TotalBytes += ArchiveSize("SystemFiles.dt");
+  const auto& [programFiles, systemFiles] = kPackageArchives;
+  TotalBytes += ArchiveSize(programFiles.name);
+  TotalBytes += ArchiveSize(systemFiles.name);
   view.SetGaugeMax(dt::ToGauge(TotalBytes, TotalBytes));
   view.SetGaugeVisible(true);
 
-  if (UnpackIfPresent("ProgramFiles.dt", /*overwrite=*/true, messages, view) &&
-      UnpackIfPresent("SystemFiles.dt", /*overwrite=*/false, messages, view)) {
+  if (UnpackIfPresent(programFiles.name, programFiles.overwrite, messages, view) &&
+      UnpackIfPresent(systemFiles.name, systemFiles.overwrite, messages, view)) {
     view.SetGaugePosition(dt::ToGauge(TotalBytes, TotalBytes));
     view.SetGaugeVisible(false);
     view.SetFileLabel(L"Регистрация библиотек программы...");
-    RegisterProduct(registry);
+    RegisterProduct(registry, messages.Written.TotalKiB());
   }
 
   if (view.Aborted()) return false;

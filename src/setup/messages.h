@@ -1,14 +1,42 @@
 // The record of one installation run.
 #pragma once
 
+#include <cstdint>
+#include <map>
 #include <string>
 
 namespace setup {
+
+// The files a run wrote, each with its final size, so that the uninstall entry can say how much
+// the product takes. A file written more than once (two entries with one target, or one file
+// reached through two spellings of its path) counts once, with its last size.
+class WrittenFiles {
+ public:
+  // `identity` names the file whatever the spelling of its path.
+  void Record(const std::string& identity, std::uint64_t size) { sizes_[identity] = size; }
+
+  std::size_t Count() const { return sizes_.size(); }
+  std::uint64_t TotalBytes() const {
+    std::uint64_t total = 0;
+    for (const auto& entry : sizes_) total += entry.second;
+    return total;
+  }
+  // The total in KiB, rounded up, at most the largest 32-bit value.
+  std::uint32_t TotalKiB() const {
+    const std::uint64_t kib = (TotalBytes() + 1023) / 1024;
+    return kib > UINT32_MAX ? UINT32_MAX : static_cast<std::uint32_t>(kib);
+  }
+
+ private:
+  std::map<std::string, std::uint64_t> sizes_;
+};
 
 struct TMessages {
   // The error that ended an archive run, as shown to the user; empty while all goes well. Set by
   // the extraction (each new error replaces the former text), shown once at the end of the run.
   std::wstring Error;
+  // What the extraction wrote so far.
+  WrittenFiles Written;
 };
 
 }  // namespace setup

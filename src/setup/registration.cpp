@@ -1,5 +1,7 @@
 #include "setup/registration.h"
 
+#include <cstdio>
+
 #include "setup/globals.h"
 #include "win32/files.h"
 #include "win32/handles.h"
@@ -13,6 +15,9 @@ class SystemKey final : public ProductRegistry::Key {
   explicit SystemKey(win::RegKey key) : key_(std::move(key)) {}
   void WriteString(const std::string& name, const std::string& value) override {
     win::WriteStringValue(key_.get(), name, value);
+  }
+  void WriteDword(const std::string& name, std::uint32_t value) override {
+    win::WriteDwordValue(key_.get(), name, value);
   }
 
  private:
@@ -47,13 +52,32 @@ ProductRegistry& SystemRegistry() {
   return registry;
 }
 
-void RegisterProduct(ProductRegistry& registry) {
+std::string LocalDateText() {
+  SYSTEMTIME now{};
+  GetLocalTime(&now);
+  char text[16];
+  std::snprintf(text, sizeof text, "%04u%02u%02u", static_cast<unsigned>(now.wYear),
+                static_cast<unsigned>(now.wMonth), static_cast<unsigned>(now.wDay));
+  return text;
+}
+
+void RegisterProduct(ProductRegistry& registry, std::uint32_t estimatedSizeKiB) {
+  // In the program's own registry view: the 32-bit program's entry goes to the 32-bit view,
+  // where Windows lists the 32-bit programs.
   if (auto key = registry.CreateKey(
           HKEY_LOCAL_MACHINE,
           "\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + ProgramTitle)) {
     key->WriteString("DisplayName", ProgramTitle);
     // Quoted: a path with blanks would otherwise let Windows start C:\Program.exe in its place.
     key->WriteString("UninstallString", Quoted(InstallFolder + "\\Uninstaller.exe"));
+    // What "Apps & Features" shows of the product; it offers no Change or Repair.
+    key->WriteString("DisplayVersion", "5.02");
+    key->WriteString("Publisher", "Fendaro");
+    key->WriteString("InstallLocation", InstallFolder);
+    key->WriteString("InstallDate", LocalDateText());
+    key->WriteDword("EstimatedSize", estimatedSizeKiB);
+    key->WriteDword("NoModify", 1);
+    key->WriteDword("NoRepair", 1);
   }
   if (auto key = registry.CreateKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\Fendaro\\Korvu\\5.0")) {
     key->WriteString("ProgramDir", InstallFolder);

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -17,6 +18,8 @@ class ProductRegistry {
     virtual ~Key() = default;
     // Writes a text value; throws std::runtime_error "Failed to set data for '<name>'".
     virtual void WriteString(const std::string& name, const std::string& value) = 0;
+    // Writes a 32-bit number value; throws as WriteString does.
+    virtual void WriteDword(const std::string& name, std::uint32_t value) = 0;
   };
   virtual ~ProductRegistry() = default;
   // Opens a key with full access, creating it and its missing parents; null when that fails.
@@ -28,8 +31,12 @@ ProductRegistry& SystemRegistry();
 
 // Records the product, starts its registration tools and writes "Uninstaller.ini", in that order.
 // Keys, tools and INI values that fail are skipped silently; a value that cannot be written into
-// an opened key raises, and what follows is skipped.
-void RegisterProduct(ProductRegistry& registry);
+// an opened key raises, and what follows is skipped. estimatedSizeKiB is what the run wrote (the
+// uninstall entry's "EstimatedSize").
+void RegisterProduct(ProductRegistry& registry, std::uint32_t estimatedSizeKiB);
+
+// Today's local date as YYYYMMDD (the uninstall entry's "InstallDate").
+std::string LocalDateText();
 
 // Starts `"path" arguments` (minimised or normal); waits for its end when asked. False when it
 // could not be started.

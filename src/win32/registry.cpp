@@ -38,10 +38,25 @@ std::optional<std::string> ReadStringValue(HKEY key, const std::string& name) {
   return std::string(data.data());  // up to the first zero
 }
 
+namespace {
+
+[[noreturn]] void ThrowSetDataFailed(const std::string& name) {
+  throw std::runtime_error("Failed to set data for '" + AnsiToUtf8(name) + "'");
+}
+
+}  // namespace
+
 void WriteStringValue(HKEY key, const std::string& name, const std::string& value) {
   if (RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                      static_cast<DWORD>(value.size() + 1)) != ERROR_SUCCESS) {
-    throw std::runtime_error("Failed to set data for '" + AnsiToUtf8(name) + "'");
+    ThrowSetDataFailed(name);
+  }
+}
+
+void WriteDwordValue(HKEY key, const std::string& name, DWORD value) {
+  if (RegSetValueExA(key, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                     sizeof value) != ERROR_SUCCESS) {
+    ThrowSetDataFailed(name);
   }
 }
 

@@ -1,4 +1,4 @@
-// Registry keys and text values, ANSI names and data.
+// Registry keys, text and number values, ANSI names and data.
 #pragma once
 
 #include <windows.h>
@@ -22,5 +22,9 @@ std::optional<std::string> ReadStringValue(HKEY key, const std::string& name);
 
 // Writes a plain text value; throws std::runtime_error "Failed to set data for '<name>'".
 void WriteStringValue(HKEY key, const std::string& name, const std::string& value);
+
+// Writes a 32-bit number value (REG_DWORD); throws std::runtime_error "Failed to set data for
+// '<name>'".
+void WriteDwordValue(HKEY key, const std::string& name, DWORD value);
 
 }  // namespace win

@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "app/wizard_fixture.h"
+#include "core/archive_writer.h"
 #include "core/text.h"
 #include "setup/globals.h"
 #include "support/temp_folder.h"
@@ -355,6 +356,27 @@ TEST_F(Wizard, StartCreatesTheFolderRunsOnTheProgressPageAndEndsOnFinish) {
     Key(VK_RETURN);  // "Закрыть"
     EXPECT_TRUE(app->Terminated());
   }
+}
+
+// With room for what the archives hold, the disk-space check shows nothing and the run starts.
+// (A volume that falls short: full_disk_test.cpp.)
+TEST_F(Wizard, EnoughDiskSpaceAsksNothing) {
+  testing_support::TempFolder temp;
+  const std::string dist = temp / "dist";
+  CreateDirectoryA(dist.c_str(), nullptr);
+  testing_support::WriteFileBytes(dist + "\\ProgramFiles.dt",
+                                  dt::BuildArchive({{"%InstallDir%\\a.txt", "a"}}));
+  setup::SourceDir = dist;
+  bool ran = false;
+  form->RunInstallation = [&ran](setup::InstallView&) { return ran = true; };
+  GoToSettings();
+  SetPath(temp / "Korvu");
+  WhenModalUp unexpected([](HWND) { SendKey(VK_ESCAPE); });
+  Key(VK_RETURN);
+  Settle(300);
+  EXPECT_FALSE(unexpected.Done());
+  EXPECT_TRUE(ran);
+  EXPECT_EQ(CurrentPage(), Page::kFinish);
 }
 
 TEST_F(Wizard, AnErrorRaisedByTheRunIsReportedAfterTheFinishPageShows) {

@@ -14,10 +14,13 @@
 namespace {
 
 using namespace std::chrono_literals;
+using testing_support::Dword;
 using testing_support::Exists;
 using testing_support::FromUnixPath;
 using testing_support::HklmString;
+using testing_support::HklmValue;
 using testing_support::ReadFileBytes;
+using testing_support::Text;
 using testing_support::WriteFileBytes;
 
 using testing_support::kSettingsKey;
@@ -125,6 +128,20 @@ TEST_F(EndToEnd, HappyPath) {
   EXPECT_EQ(ReadFileBytes(folder + "\\System\\korvu.sys"), "system file");
   EXPECT_EQ(HklmString(kUninstallKey, "UninstallString"), "\"" + folder + "\\Uninstaller.exe\"");
   EXPECT_EQ(HklmString(kSettingsKey, "ProgramDir"), folder);
+  // The entry of "Apps & Features", with the types of its values. EstimatedSize: the five files
+  // written (GeoDict.DCT once: SystemFiles.dt keeps it), in KiB rounded up.
+  EXPECT_EQ(HklmValue(kUninstallKey, "DisplayVersion"), Text("5.02"));
+  EXPECT_EQ(HklmValue(kUninstallKey, "Publisher"), Text("Fendaro"));
+  EXPECT_EQ(HklmValue(kUninstallKey, "InstallLocation"), Text(folder));
+  const auto date = HklmValue(kUninstallKey, "InstallDate");
+  ASSERT_TRUE(date);
+  EXPECT_EQ(date->type, static_cast<DWORD>(REG_SZ));
+  EXPECT_EQ(date->data.size(), 8u);
+  const std::size_t written = 10 + 7 + 2 * tool.size() + 11;
+  EXPECT_EQ(HklmValue(kUninstallKey, "EstimatedSize"),
+            Dword(static_cast<DWORD>((written + 1023) / 1024)));
+  EXPECT_EQ(HklmValue(kUninstallKey, "NoModify"), Dword(1));
+  EXPECT_EQ(HklmValue(kUninstallKey, "NoRepair"), Dword(1));
   EXPECT_EQ(ReadFileBytes(folder + "\\Uninstaller.ini"),
             "[program]\r\nProgName=Korvu v5.02 build Ostelan\r\nInstallDir=" + folder + "\r\n");
   EXPECT_EQ(AwaitRecord(folder + "\\REGSVR32.EXE.cmdline"),

@@ -1,13 +1,19 @@
-// Unpacking onto a disk that fills up. Runs when SETUP_TINY_DRIVE names a drive with a few dozen
-// kilobytes of room (with_tiny_disk.sh mounts one); skipped otherwise.
+// Unpacking onto a disk that fills up, and the disk-space check before a run. Runs when
+// SETUP_TINY_DRIVE names a drive with a few dozen kilobytes of room (with_tiny_disk.sh mounts
+// one); skipped otherwise.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <functional>
 
+#include "app/wizard_fixture.h"
 #include "fake_view.h"
 #include "install_fixture.h"
 #include "setup/dialogs.h"
+#include "setup/disk_space.h"
 #include "setup/extraction.h"
+#include "win32/files.h"
 #include "win32/wide_text.h"
 
 namespace {
@@ -56,6 +62,200 @@ TEST_F(FullDiskTest, IgnoreKeepsTheTargetEmptyAndGoesOn) {
   EXPECT_EQ(ReadFileBytes(folder + "\\big.bin"), "");
   EXPECT_EQ(ReadFileBytes(folder + "\\after.txt"), "after");
   EXPECT_EQ(setup::DoneBytes, 5 + 256 * 1024 + 5);
+}
+
+}  // namespace
+
+// The disk-space check before a run, on the same small drive.
+namespace {
+
+using testing_support::TextOf;
+using Page = setup::TFormMain::Page;
+
+const char* TinyDrive() {
+  const char* drive = std::getenv("SETUP_TINY_DRIVE");
+  return drive && *drive ? drive : nullptr;
+}
+
+// A distribution whose ProgramFiles.dt cannot fit on the small drive: 256 KiB and a bit.
+void WriteTooBigDistribution(const std::string& dist) {
+  CreateDirectoryA(dist.c_str(), nullptr);
+  testing_support::WriteFileBytes(
+      dist + "\\ProgramFiles.dt",
+      dt::BuildArchive({{"%InstallDir%\\small.txt", "small"},
+                        {"%InstallDir%\\big.bin", std::string(256 * 1024, 'B')}}));
+}
+
+std::string VolumeOf(const std::string& existingFolder) {
+  char volume[MAX_PATH];
+  EXPECT_TRUE(GetVolumePathNameA(existingFolder.c_str(), volume, MAX_PATH)) << existingFolder;
+  return volume;
+}
+
+// A run without a person gets the shortfall and its figures for the log; an archive that
+// cannot be read leaves the check with nothing to say. (The wizard's side is below.)
+TEST(DiskSpaceOnATinyDrive, UnattendedVerdictWithItsFigures) {
+  if (!TinyDrive()) GTEST_SKIP() << "no small drive (SETUP_TINY_DRIVE) to fill";
+  testing_support::TempFolder temp;
+  WriteTooBigDistribution(temp / "dist");
+  setup::SourceDir = temp / "dist";
+  const std::string folder = std::string(TinyDrive()) + "\\Checked";
+  CreateDirectoryA(folder.c_str(), nullptr);
+
+  const setup::DiskSpaceVerdict verdict = setup::CheckDiskSpaceUnattended(folder);
+  ASSERT_EQ(verdict.shortfalls.size(), 1u);
+  EXPECT_EQ(verdict.shortfalls[0].volume, VolumeOf(folder));
+  EXPECT_EQ(verdict.shortfalls[0].needed, 5u + 256 * 1024);
+  ASSERT_EQ(verdict.logLines.size(), 1u);
+  EXPECT_EQ(verdict.logLines[0].rfind("Недостаточно места на диске \"" + VolumeOf(folder) +
+                                          "\": нужно 1 МБ, свободно 0 МБ (нужно 262149 байт",
+                                      0),
+            0u)
+      << verdict.logLines[0];
+
+  testing_support::WriteFileBytes(temp / "dist\\ProgramFiles.dt",
+                                  std::string("\x01\x04\x00\x00", 4));
+  EXPECT_TRUE(setup::CheckDiskSpaceUnattended(folder).Enough());
+  testing_support::TempFolder::RemoveTree(folder);
+}
+
+// Answers the modal windows of this thread as they come up, one action each, in order, and notes
+// each one's caption and text.
+class AnswerModals {
+ public:
+  explicit AnswerModals(std::vector<std::function<void(HWND)>> actions)
+      : actions_(std::move(actions)) {
+    Current() = this;
+    timer_ = SetTimer(nullptr, 0, 50, &Tick);
+  }
+  ~AnswerModals() {
+    KillTimer(nullptr, timer_);
+    Current() = nullptr;
+  }
+  AnswerModals(const AnswerModals&) = delete;
+  AnswerModals& operator=(const AnswerModals&) = delete;
+
+  struct Seen {
+    std::wstring caption, text;
+  };
+  std::vector<Seen> seen;
+
+ private:
+  static AnswerModals*& Current() {
+    static AnswerModals* current = nullptr;
+    return current;
+  }
+  static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
+    AnswerModals* self = Current();
+    if (!self || !setup::FormMain || self->seen.size() >= self->actions_.size()) return;
+    for (HWND window : testing_support::OtherThreadWindows(setup::FormMain->Handle())) {
+      if (std::find(self->answered_.begin(), self->answered_.end(), window) !=
+          self->answered_.end()) {
+        continue;
+      }
+      self->answered_.push_back(window);
+      self->seen.push_back({TextOf(window), testing_support::StaticTexts(window)});
+      self->actions_[self->seen.size() - 1](window);
+      return;
+    }
+  }
+
+  std::vector<std::function<void(HWND)>> actions_;
+  std::vector<HWND> answered_;
+  UINT_PTR timer_ = 0;
+};
+
+void PressEnter(HWND) {
+  testing_support::SendKey(VK_RETURN);
+}
+
+class DiskSpaceWizard : public testing_support::WizardTest {
+ protected:
+  void SetUp() override {
+    if (!TinyDrive()) GTEST_SKIP() << "no small drive (SETUP_TINY_DRIVE) to fill";
+    WizardTest::SetUp();
+    WriteTooBigDistribution(dist);
+    setup::SourceDir = dist;  // the window set it to the test program's folder
+    folder = std::string(TinyDrive()) + "\\Wizard" + std::to_string(++runs);
+    Key(VK_RETURN);  // "Далее"
+    SetWindowTextW(C().EInstallPath, win::AnsiToWide(folder).c_str());
+  }
+  void TearDown() override {
+    WizardTest::TearDown();
+    testing_support::TempFolder::RemoveTree(folder);
+  }
+  std::wstring Question() const {
+    return L"Недостаточно места на диске \"" + win::AnsiToWide(VolumeOf(folder)) +
+           L"\": нужно 1 МБ, свободно 0 МБ.\rПродолжить установку?";
+  }
+
+  testing_support::TempFolder temp;
+  const std::string dist = temp / "dist";
+  std::string folder;
+  static inline int runs = 0;
+};
+
+// "Отмена", Esc or closing the question: the Settings page stays with the focus in the path
+// field; the folder made by the folder step stays, nothing is unpacked, the run never starts.
+TEST_F(DiskSpaceWizard, DeclinedQuestionKeepsSettingsWithNothingUnpacked) {
+  bool ran = false;
+  form->RunInstallation = [&ran](setup::InstallView&) { return ran = true; };
+  const std::vector<std::function<void(HWND)>> declines = {
+      [](HWND) { testing_support::SendKey(VK_ESCAPE); },
+      [](HWND dialog) {
+        testing_support::ClickAt(FindWindowExW(dialog, nullptr, L"Button", L"Отмена"));
+      },
+      [](HWND dialog) { SendMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); },
+  };
+  for (std::size_t i = 0; i < declines.size(); ++i) {
+    SCOPED_TRACE(i);
+    AnswerModals answers({declines[i]});
+    Key(VK_RETURN);  // in the path field: "Начать"
+    Settle(300);
+    ASSERT_EQ(answers.seen.size(), 1u);
+    EXPECT_EQ(answers.seen[0].caption, L"Подтверждение");
+    EXPECT_EQ(answers.seen[0].text, Question()) << win::WideToUtf8(answers.seen[0].text);
+    EXPECT_EQ(form->PageIndex(), Page::kSettings);
+    EXPECT_EQ(GetFocus(), C().EInstallPath);
+    EXPECT_TRUE(win::DirectoryExistsQuiet(folder));
+    EXPECT_FALSE(Exists(folder + "\\small.txt"));
+  }
+  EXPECT_FALSE(ran);
+  EXPECT_FALSE(form->Installing);
+}
+
+// "OK" (the first button, so Enter) goes on as today: the run meets the full disk and asks its
+// write-error question; Abort ends it with the error box and the unfinished Finish page.
+TEST_F(DiskSpaceWizard, AcceptedQuestionRunsIntoTheWriteErrorAsToday) {
+  AnswerModals answers({PressEnter, PressEnter, PressEnter});
+  Key(VK_RETURN);
+  Settle(300);
+  ASSERT_EQ(answers.seen.size(), 3u);
+  EXPECT_EQ(answers.seen[0].text, Question());
+  const std::wstring writeError =
+      L"Ошибка записи файла: \"" + win::AnsiToWide(folder + "\\big.bin") + L"\".";
+  EXPECT_EQ(answers.seen[1].caption, L"Подтверждение");
+  EXPECT_EQ(answers.seen[1].text, writeError);
+  EXPECT_EQ(answers.seen[2].caption, L"Ошибка");
+  EXPECT_NE(answers.seen[2].text.find(writeError), std::wstring::npos);
+  EXPECT_EQ(form->PageIndex(), Page::kFinish);
+  EXPECT_TRUE(IsWindowVisible(C().LabelFinishBad));
+  EXPECT_EQ(ReadFileBytes(folder + "\\small.txt"), "small");
+}
+
+// An archive the check cannot read is left out of it: no question; the run then reports it.
+TEST_F(DiskSpaceWizard, AnUnreadableArchiveSkipsTheCheck) {
+  const HANDLE held = CreateFileA((dist + "\\ProgramFiles.dt").c_str(), GENERIC_READ, 0, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  AnswerModals answers({PressEnter});
+  Key(VK_RETURN);
+  Settle(300);
+  CloseHandle(held);
+  ASSERT_EQ(answers.seen.size(), 1u);
+  EXPECT_EQ(answers.seen[0].caption, L"Ошибка");
+  EXPECT_NE(answers.seen[0].text.find(L"Ошибка чтения архива: "), std::wstring::npos);
+  EXPECT_EQ(form->PageIndex(), Page::kFinish);
 }
 
 }  // namespace

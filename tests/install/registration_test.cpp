@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <stdexcept>
 
 #include "install_fixture.h"
@@ -9,9 +10,13 @@
 
 namespace {
 
+using testing_support::Dword;
 using testing_support::Exists;
+using testing_support::HasOther64BitView;
 using testing_support::HklmString;
+using testing_support::HklmValue;
 using testing_support::ReadFileBytes;
+using testing_support::Text;
 
 using testing_support::kSettingsKey;
 using testing_support::kUninstallKey;
@@ -26,6 +31,10 @@ class RecordingRegistry final : public setup::ProductRegistry {
     void WriteString(const std::string& name, const std::string& value) override {
       if (name == owner_.failOn) throw std::runtime_error("Failed to set data for '" + name + "'");
       owner_.writes.push_back(path_ + " | " + name + " = " + value);
+    }
+    void WriteDword(const std::string& name, std::uint32_t value) override {
+      if (name == owner_.failOn) throw std::runtime_error("Failed to set data for '" + name + "'");
+      owner_.writes.push_back(path_ + " | " + name + " = dword " + std::to_string(value));
     }
 
    private:
@@ -63,13 +72,21 @@ class RegisterProductTest : public testing_support::InstallFixture {
 
 TEST_F(RegisterProductTest, WritesKeysToolsAndIniInOrder) {
   RecordingRegistry registry;
-  setup::RegisterProduct(registry);
+  setup::RegisterProduct(registry, 4321);
+  const std::string today = setup::LocalDateText();
   const std::string u =
       "\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Korvu v5.02 build Ostelan | ";
   const std::string s = "SOFTWARE\\Fendaro\\Korvu\\5.0 | ";
   EXPECT_EQ(registry.writes, (std::vector<std::string>{
                                  u + "DisplayName = Korvu v5.02 build Ostelan",
                                  u + "UninstallString = \"" + target + "\\Uninstaller.exe\"",
+                                 u + "DisplayVersion = 5.02",
+                                 u + "Publisher = Fendaro",
+                                 u + "InstallLocation = " + target,
+                                 u + "InstallDate = " + today,
+                                 u + "EstimatedSize = dword 4321",
+                                 u + "NoModify = dword 1",
+                                 u + "NoRepair = dword 1",
                                  s + "ProgramDir = " + target,
                                  s + "SearchPaths = ",
                                  s + "GeoDictionary = " + target + "\\Maps\\GeoDict.DCT",
@@ -80,11 +97,33 @@ TEST_F(RegisterProductTest, WritesKeysToolsAndIniInOrder) {
             "[program]\r\nProgName=Korvu v5.02 build Ostelan\r\nInstallDir=" + target + "\r\n");
 }
 
+// The uninstall entry's values with their types, in the registry view of this build (the 32-bit
+// view for the 32-bit program); under WOW64 the 64-bit view holds none of them.
 TEST_F(RegisterProductTest, RealRegistryValuesAndToolCommandLinesWithBlanks) {
+  if (HasOther64BitView()) RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, KEY_WOW64_64KEY, 0);
   InstallTools(target);
-  setup::RegisterProduct(setup::SystemRegistry());
-  EXPECT_EQ(HklmString(kUninstallKey, "DisplayName"), "Korvu v5.02 build Ostelan");
-  EXPECT_EQ(HklmString(kUninstallKey, "UninstallString"), "\"" + target + "\\Uninstaller.exe\"");
+  setup::RegisterProduct(setup::SystemRegistry(), 70000);
+  // The date is read after the run: at midnight it may be one day on.
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  char today[16];
+  std::snprintf(today, sizeof today, "%04d%02d%02d", now.wYear, now.wMonth, now.wDay);
+  EXPECT_EQ(HklmValue(kUninstallKey, "DisplayName"), Text("Korvu v5.02 build Ostelan"));
+  EXPECT_EQ(HklmValue(kUninstallKey, "UninstallString"),
+            Text("\"" + target + "\\Uninstaller.exe\""));
+  EXPECT_EQ(HklmValue(kUninstallKey, "DisplayVersion"), Text("5.02"));
+  EXPECT_EQ(HklmValue(kUninstallKey, "Publisher"), Text("Fendaro"));
+  EXPECT_EQ(HklmValue(kUninstallKey, "InstallLocation"), Text(target));
+  EXPECT_EQ(HklmValue(kUninstallKey, "InstallDate"), Text(today));
+  EXPECT_EQ(HklmValue(kUninstallKey, "EstimatedSize"), Dword(70000));
+  EXPECT_EQ(HklmValue(kUninstallKey, "NoModify"), Dword(1));
+  EXPECT_EQ(HklmValue(kUninstallKey, "NoRepair"), Dword(1));
+  if (HasOther64BitView()) {
+    EXPECT_FALSE(HklmValue(kUninstallKey, "DisplayName", KEY_WOW64_64KEY));
+    for (const char* name : testing_support::NewUninstallValues()) {
+      EXPECT_FALSE(HklmValue(kUninstallKey, name, KEY_WOW64_64KEY)) << name;
+    }
+  }
   EXPECT_EQ(HklmString(kSettingsKey, "SearchPaths"), "");
   EXPECT_EQ(HklmString(kSettingsKey, "GeoDictionary"), target + "\\Maps\\GeoDict.DCT");
   EXPECT_EQ(HklmString(kSettingsKey, "VersionCode"), "5.02");
@@ -100,8 +139,8 @@ TEST_F(RegisterProductTest, ATrailingBackslashDoublesInEveryPath) {
   setup::InstallFolder = target + "\\";
   InstallTools(target);
   RecordingRegistry registry;
-  setup::RegisterProduct(registry);
-  EXPECT_EQ(registry.writes.at(4),
+  setup::RegisterProduct(registry, 0);
+  EXPECT_EQ(registry.writes.at(11),
             "SOFTWARE\\Fendaro\\Korvu\\5.0 | GeoDictionary = " + target + "\\\\Maps\\GeoDict.DCT");
   EXPECT_EQ(AwaitRecord(target + "\\REGSVR32.EXE.cmdline"),
             "\"" + target + "\\\\REGSVR32.EXE\" /s \"" + target + "\\\\KORVU50.DLL\"");
@@ -113,7 +152,7 @@ TEST_F(RegisterProductTest, ASecondRunKeepsOtherIniSectionsAndReplacesItsKeys) {
   testing_support::WriteFileBytes(target + "\\Uninstaller.ini",
                                   "[other]\r\nkeep=1\r\n[program]\r\nProgName=old\r\nExtra=2\r\n");
   RecordingRegistry registry;
-  setup::RegisterProduct(registry);
+  setup::RegisterProduct(registry, 0);
   const std::string ini = ReadFileBytes(target + "\\Uninstaller.ini");
   EXPECT_NE(ini.find("[other]\r\nkeep=1"), std::string::npos) << ini;
   EXPECT_NE(ini.find("ProgName=Korvu v5.02 build Ostelan"), std::string::npos) << ini;
@@ -126,12 +165,12 @@ TEST_F(RegisterProductTest, AFailedValueWriteRaisesAndSkipsTheRest) {
   RecordingRegistry registry;
   registry.failOn = "GeoDictionary";
   try {
-    setup::RegisterProduct(registry);
+    setup::RegisterProduct(registry, 0);
     FAIL() << "no error";
   } catch (const std::runtime_error& e) {
     EXPECT_STREQ(e.what(), "Failed to set data for 'GeoDictionary'");
   }
-  EXPECT_EQ(registry.writes.size(), 4u);
+  EXPECT_EQ(registry.writes.size(), 11u);
   Sleep(500);
   EXPECT_FALSE(Exists(target + "\\REGSVR32.EXE.cmdline"));
   EXPECT_FALSE(Exists(target + "\\Uninstaller.ini"));
@@ -141,7 +180,7 @@ TEST_F(RegisterProductTest, KeysThatCannotBeOpenedAreSkippedSilently) {
   InstallTools(target);
   RecordingRegistry registry;
   registry.refuseKeys = true;
-  setup::RegisterProduct(registry);
+  setup::RegisterProduct(registry, 0);
   EXPECT_TRUE(registry.writes.empty());
   EXPECT_NE(AwaitRecord(target + "\\RegTypLib.exe.cmdline"), "<missing>");
   EXPECT_TRUE(Exists(target + "\\Uninstaller.ini"));
@@ -153,7 +192,7 @@ TEST_F(RegisterProductTest, ARelativeFolderGetsItsIniThereNotInTheWindowsFolder)
   SetCurrentDirectoryA((temp / "Program Files").c_str());
   setup::InstallFolder = "Korvu";
   RecordingRegistry registry;
-  setup::RegisterProduct(registry);
+  setup::RegisterProduct(registry, 0);
   SetCurrentDirectoryA(previous);
   EXPECT_NE(ReadFileBytes(target + "\\Uninstaller.ini").find("InstallDir=Korvu\r\n"),
             std::string::npos);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <stdexcept>
 
 #include "core/gauge_scale.h"
@@ -25,12 +26,17 @@ class NullRegistry final : public setup::ProductRegistry {
       if (name == owner.failOn) throw std::runtime_error("Failed to set data for '" + name + "'");
       ++owner.writes;
     }
+    void WriteDword(const std::string& name, std::uint32_t value) override {
+      ++owner.writes;
+      owner.dwords[name] = value;
+    }
     NullRegistry& owner;
   };
   std::unique_ptr<Key> CreateKey(HKEY, const std::string&) override {
     return std::make_unique<NullKey>(*this);
   }
   int writes = 0;
+  std::map<std::string, std::uint32_t> dwords;
   std::string failOn;
 };
 
@@ -56,9 +62,29 @@ TEST_F(RunInstallTest, BothArchivesThenRegistration) {
   EXPECT_EQ(view.positions.back(), total);
   EXPECT_EQ(view.visibility, (std::vector<bool>{true, false}));
   EXPECT_EQ(view.labels.back(), L"Регистрация библиотек программы...");
-  EXPECT_EQ(registry.writes, 7);
+  EXPECT_EQ(registry.writes, 14);
   EXPECT_TRUE(Exists(target + "\\Uninstaller.ini"));
   EXPECT_TRUE(view.shownErrors.empty());
+}
+
+// "EstimatedSize": the final sizes of the distinct files this run wrote, in KiB rounded up. A
+// file written twice (here once through another letter case) counts once with its last size;
+// files the second archive keeps count not at all.
+TEST_F(RunInstallTest, EstimatedSizeAddsUpTheDistinctFilesWritten) {
+  CreateDirectoryA((temp / "Program Files").c_str(), nullptr);
+  CreateDirectoryA(target.c_str(), nullptr);
+  testing_support::WriteFileBytes(target + "\\kept.bin", "there before");
+  WriteArchive("ProgramFiles.dt", {{"%InstallDir%\\a.bin", std::string(3000, 'a')},
+                                   {"%InstallDir%\\A.BIN", std::string(1000, 'b')},
+                                   {"%InstallDir%\\b.bin", std::string(24, 'c')}});
+  WriteArchive("SystemFiles.dt", {{"%InstallDir%\\b.bin", std::string(5000, 'x')},
+                                  {"%InstallDir%\\kept.bin", std::string(5000, 'k')},
+                                  {"%InstallDir%\\c.bin", "d"}});
+  EXPECT_TRUE(Run());
+  EXPECT_EQ(ReadFileBytes(target + "\\a.bin"), std::string(1000, 'b'));
+  EXPECT_EQ(registry.dwords["EstimatedSize"], 2u);  // 1000 + 24 + 1 bytes
+  EXPECT_EQ(registry.dwords["NoModify"], 1u);
+  EXPECT_EQ(registry.dwords["NoRepair"], 1u);
 }
 
 TEST_F(RunInstallTest, MissingArchivesAreSkippedSilently) {
