@@ -49,6 +49,14 @@ struct OpenedTarget {
 // Opens the target for writing: an existing file loses its attributes (read-only, hidden,
 // system) and is opened for writing with sharing; a new one is created without sharing.
 OpenedTarget OpenTarget(const std::string& target) {
+  // Most targets are new. Creating the file only where none is found tells that at once; a test
+  // of the name first would cost as much again, since Wine (like any case-insensitive lookup on
+  // a case-sensitive disk) scans the whole folder for a name that is not there.
+  if (win::FileHandle created(CreateFileA(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+      created) {
+    return {std::move(created), false};
+  }
   if (win::FileExistsQuiet(target)) {
     SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);
     return {win::FileHandle(CreateFileA(target.c_str(), GENERIC_WRITE,
@@ -61,19 +69,15 @@ OpenedTarget OpenTarget(const std::string& target) {
           false};
 }
 
-// What names a written file whatever the spelling of its path: its volume and file index, or,
-// when the system cannot tell them (some file systems give every file the index 0), its path in
-// upper case.
-std::string FileIdentity(const win::FileHandle& file, const std::string& path) {
-  BY_HANDLE_FILE_INFORMATION info{};
-  if (GetFileInformationByHandle(file.get(), &info) &&
-      (info.nFileIndexHigh != 0 || info.nFileIndexLow != 0)) {
-    return std::to_string(info.dwVolumeSerialNumber) + ":" +
-           std::to_string((std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow);
-  }
-  std::string upper = path;
-  CharUpperBuffA(upper.data(), static_cast<DWORD>(upper.size()));
-  return "path:" + upper;
+// What names a written file whatever the letter case of its path: its full path in upper case.
+// (Asking the file system for the file's volume and index would cost as much as writing a small
+// file again under Wine.)
+std::string FileIdentity(const std::string& path) {
+  char full[MAX_PATH * 4];
+  const DWORD n = GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
+  std::string identity = n > 0 && n < sizeof full ? std::string(full, n) : path;
+  CharUpperBuffA(identity.data(), static_cast<DWORD>(identity.size()));
+  return identity;
 }
 
 enum class CopyResult { kDone, kWriteFailed, kReadFailed };
@@ -154,9 +158,9 @@ class ArchiveRun {
       if (const OpenedTarget opened = OpenTarget(target); opened.file) {
         result = CopyContent(*content, opened, buffer_);
         // A failed copy leaves the file cut to 0 bytes.
-        messages_.Written.Record(
-            FileIdentity(opened.file, target),
-            result == CopyResult::kDone ? static_cast<std::uint64_t>(size) : 0);
+        messages_.Written.Record(FileIdentity(target), result == CopyResult::kDone
+                                                           ? static_cast<std::uint64_t>(size)
+                                                           : 0);
         if (result == CopyResult::kDone) return EntryOutcome::kNext;
       }
       const std::wstring question = WriteError(target);
