@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "setup/install_log.h"
 #include "setup/install_view.h"
 #include "setup/messages.h"
 
@@ -12,9 +13,10 @@ namespace setup {
 // created, and the file is written (replacing an existing one when overwrite is set, keeping it
 // otherwise). Shows the file name and advances DoneBytes and the gauge, and pumps the message
 // queue once per entry and once at the end. The first failure ends the run with its text in
-// messages.Error; a file that cannot be written is asked about (Abort, Retry, Ignore).
+// messages.Error; a file that cannot be written is asked about (Abort, Retry, Ignore). The
+// archive, each entry and each question go to the log.
 void UnpackArchive(const std::string& archivePath, TMessages& messages, bool overwrite,
-                   InstallView& view);
+                   InstallView& view, InstallLog& log = NoLog());
 
 // The size of the buffer through which every payload is copied.
 inline constexpr std::size_t kCopyBufferSize = 1 << 20;
