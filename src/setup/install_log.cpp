@@ -88,6 +88,26 @@ win::FileHandle OpenForLog(const std::wstring& path, DWORD disposition) {
                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
 }
 
+// The checked file again, through a handle that only writes: the DELETE access needed to take
+// back a refused file would keep others from reading the log while it grows. The new handle must
+// reach the same file (same volume and file index) and pass the same test; null otherwise.
+win::FileHandle ForWritingOnly(win::FileHandle checked, const std::wstring& path) {
+  BY_HANDLE_FILE_INFORMATION before;
+  if (!GetFileInformationByHandle(checked.get(), &before)) return {};
+  checked.reset();
+  win::FileHandle writer(
+      CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  BY_HANDLE_FILE_INFORMATION after;
+  if (!writer || !GetFileInformationByHandle(writer.get(), &after) ||
+      after.dwVolumeSerialNumber != before.dwVolumeSerialNumber ||
+      after.nFileIndexHigh != before.nFileIndexHigh ||
+      after.nFileIndexLow != before.nFileIndexLow || !IsTheNamedFile(writer.get(), path)) {
+    return {};
+  }
+  return writer;
+}
+
 std::wstring TempFolder() {
   wchar_t buffer[MAX_PATH + 1];
   const DWORD n = GetTempPathW(MAX_PATH + 1, buffer);
@@ -116,6 +136,8 @@ InstallLog InstallLog::CreateNumbered(std::wstring folder) {
       DeleteOpened(file.get());
       return {};
     }
+    file = ForWritingOnly(std::move(file), path);
+    if (!file) return {};
     return InstallLog(std::move(file), path);
   }
   return {};
@@ -130,6 +152,8 @@ InstallLog InstallLog::OpenFile(const std::wstring& path) {
     if (created) DeleteOpened(file.get());
     return {};
   }
+  file = ForWritingOnly(std::move(file), named);
+  if (!file) return {};
   SetEndOfFile(file.get());  // replaces what was there: only now that it is known to be ours
   return InstallLog(std::move(file), named);
 }
