@@ -2,6 +2,7 @@
 // exit codes, the single-instance guard and the installation log.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -74,10 +75,37 @@ class Unattended : public ::testing::Test {
     CreateDirectoryA(dist.c_str(), nullptr);
     CopyFileA(FromUnixPath(SETUP_EXE).c_str(), (dist + "\\Setup.exe").c_str(), FALSE);
     tool = ReadFileBytes(FromUnixPath(RECORDER_EXE));
+    logsBefore = DefaultLogs();
   }
   void TearDown() override {
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, kUninstallKey);
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Fendaro");
+    for (const std::string& log : NewDefaultLogs()) DeleteFileA(log.c_str());
+  }
+
+  // The logs in the default place ("Setup Log *" in the temporary folder).
+  static std::vector<std::string> DefaultLogs() {
+    std::vector<std::string> names;
+    char base[MAX_PATH];
+    GetTempPathA(MAX_PATH, base);
+    WIN32_FIND_DATAA found;
+    const win::FindHandle search(
+        FindFirstFileA((std::string(base) + "Setup Log *").c_str(), &found));
+    if (search) {
+      do names.push_back(std::string(base) + found.cFileName);
+      while (FindNextFileA(search.get(), &found));
+    }
+    return names;
+  }
+  // Those made since the test began.
+  std::vector<std::string> NewDefaultLogs() const {
+    std::vector<std::string> created;
+    for (const std::string& name : DefaultLogs()) {
+      if (std::find(logsBefore.begin(), logsBefore.end(), name) == logsBefore.end()) {
+        created.push_back(name);
+      }
+    }
+    return created;
   }
 
   void Archive(const char* name, const std::vector<std::pair<std::string, std::string>>& files) {
@@ -127,6 +155,7 @@ class Unattended : public ::testing::Test {
   const std::string folder = temp / "Program Files\\Korvu e2e";
   const std::string logFile = temp / "setup log.txt";
   std::string tool;
+  std::vector<std::string> logsBefore;
 };
 
 TEST_F(Unattended, VerySilentInstallsWithoutAnyWindowAndLogsEveryStep) {
@@ -173,21 +202,6 @@ TEST_F(Unattended, VerySilentInstallsWithoutAnyWindowAndLogsEveryStep) {
 TEST_F(Unattended, SilentShowsOnlyTheProgressPageIntoARussianFolderAndLogsToTheTempFolder) {
   DemoArchives(1000);
   const std::string russian = temp / win::WideToAnsi(L"Программы\\Корву 5");
-  const auto logsBefore = [] {
-    std::vector<std::string> names;
-    char base[MAX_PATH];
-    GetTempPathA(MAX_PATH, base);
-    WIN32_FIND_DATAA found;
-    const win::FindHandle search(
-        FindFirstFileA((std::string(base) + "Setup Log *").c_str(), &found));
-    if (search) {
-      do names.push_back(std::string(base) + found.cFileName);
-      while (FindNextFileA(search.get(), &found));
-    }
-    return names;
-  };
-  const std::vector<std::string> before = logsBefore();
-
   driver::SetupProcess setup(dist + "\\Setup.exe", L"/SILENT /DIR=\"" + W(russian) + L"\"");
   HWND main = setup.MainWindow();
   ASSERT_TRUE(main);
@@ -199,13 +213,9 @@ TEST_F(Unattended, SilentShowsOnlyTheProgressPageIntoARussianFolderAndLogsToTheT
   ExpectInstalled(russian);
 
   // The log went to a new "Setup Log YYYY-MM-DD #NNN.txt" in the temporary folder.
-  std::vector<std::string> created;
-  for (const std::string& name : logsBefore()) {
-    if (std::find(before.begin(), before.end(), name) == before.end()) created.push_back(name);
-  }
+  const std::vector<std::string> created = NewDefaultLogs();
   ASSERT_EQ(created.size(), 1u);
   const std::string log = win::Utf8ToAnsi(ReadFileBytes(created.front()));
-  DeleteFileA(created.front().c_str());
   EXPECT_TRUE(Contains(log, "mode /SILENT")) << log;
   EXPECT_TRUE(Contains(log, "installation folder: \"" + russian + "\"")) << log;
   EXPECT_TRUE(Contains(log, "result: installation completed; exit code 0")) << log;
