@@ -57,6 +57,12 @@ setup_run() {  # setup_run NAME TARGET: prints "<ms> <peak bytes>"
     --folder "$(winpath "$2")")
   echo "$(sed -n 's/.*run took \([0-9]*\) ms.*/\1/p' <<<"$out") $(sed -n 's/.*peak working set \([0-9]*\) bytes.*/\1/p' <<<"$out")"
 }
+silent_run() {  # silent_run NAME TARGET: prints the ms of an unattended run with its log, Wine's start subtracted
+  local t0; t0=$(ms)
+  bash scripts/wine-run.sh "$work/$1-dist/Setup.exe" /VERYSILENT "/DIR=$(winpath "$2")" \
+    "/LOG=$(winpath "$work/$1-silent.log")"
+  echo $(( $(ms) - t0 - start ))
+}
 wine_start_ms() {
   local t0; t0=$(ms); bash scripts/wine-run.sh "$bin/bench/copy_baseline.exe" --noop; echo $(( $(ms) - t0 ))
 }
@@ -83,6 +89,9 @@ bench() {
   local mibps; mibps=$(awk -v m="$mib" -v t="$setup_ms" 'BEGIN { printf "%.0f", m * 1000 / t }')
   say "throughput ($mib MiB): Setup $setup_ms ms ($mibps MiB/s); cp $cp_ms ms; Win32 copy under Wine $floor ms; NSIS $nsis_ms ms"
   say "  Setup / Wine floor = $(ratio "$setup_ms" "$floor"); Setup / cp = $(ratio "$setup_ms" "$cp_ms"); NSIS / Setup = $(ratio "$nsis_ms" "$setup_ms")"
+  sync; local silent_big; silent_big=$(silent_run big "$work/silent-big")
+  cmp -s "$work/big/payload.bin" "$work/silent-big/payload.bin" || { echo "bench: the unattended run wrote a different file" >&2; exit 1; }
+  say "  unattended (/VERYSILENT, logging): $silent_big ms; NSIS / unattended = $(ratio "$nsis_ms" "$silent_big")"
 
   echo "== 2. many small files: 1024 x 4 KiB"
   tar -C "$work/small" -cf "$work/small.tar" .
@@ -92,6 +101,8 @@ bench() {
   local nsis_small=$(( $(ms) - t0 - start ))
   say "small files (1024 x 4 KiB): Setup $small_ms ms ($(awk -v t="$small_ms" 'BEGIN { printf "%.2f", t / 1024 }') ms per entry); tar -x $tar_ms ms; NSIS $nsis_small ms"
   say "  Setup / tar = $(ratio "$small_ms" "$tar_ms"); NSIS / Setup = $(ratio "$nsis_small" "$small_ms")"
+  sync; local silent_small; silent_small=$(silent_run small "$work/silent-small")
+  say "  unattended (/VERYSILENT, logging $(grep -c ' bytes: written' "$work/small-silent.log") entries): $silent_small ms; NSIS / unattended = $(ratio "$nsis_small" "$silent_small")"
   say "  the same extraction without the window: $(bash scripts/wine-run.sh "$bin/bench/unpack_bench.exe" \
     "$(winpath "$work/small-dist/ProgramFiles.dt")" "$(winpath "$work/unpack-small")" |
     sed -n 's/^unpack_bench: //p' | paste -sd ';' | sed 's/;/; /g')"

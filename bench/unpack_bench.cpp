@@ -25,7 +25,7 @@ class SilentView final : public setup::InstallView {
   void SetGaugePosition(std::int32_t) override {}
   void SetGaugeVisible(bool) override {}
   bool Aborted() const override { return false; }
-  int AskWriteError(const std::wstring&) override { return setup::kAbort; }
+  int AskWriteError(const std::wstring&, unsigned long) override { return setup::kAbort; }
   void Pump() override {}
   void ShowRunError(const std::wstring&) override {}
 };

@@ -1,27 +1,17 @@
-// The program entry: keep planted DLLs out, then the application, the wizard window and the
-// message loop.
+// The program entry: keep planted DLLs out, then the program with its command line.
 #include <windows.h>
 
 #include "setup/dll_search.h"
-#include "setup/form_main.h"
-#include "setup/standard_report.h"
-#include "toolkit/application.h"
+#include "setup/setup_main.h"
 #include "toolkit/error_report.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   setup::KeepPlantedDllsOut();
   try {
-    tk::Application app;  // COM for this thread
-    app.SetTitle(setup::kApplicationTitle);
-    setup::InstallStandardErrorReport();
-    setup::TFormMain form;  // creates the window; FormCreate runs
-    app.SetMainWindow(form.Handle());
-    form.Show();  // FormShow runs before the first paint
-    app.Run();
+    return setup::SetupMain(GetCommandLineW());
   } catch (...) {
     // Nothing may leave WinMain as an exception: report it and end.
     tk::ReportCurrentException();
     return 1;
   }
-  return 0;
 }

@@ -181,16 +181,16 @@ std::wstring DiskSpaceQuestion(const VolumeSpace& volume) {
 DiskSpaceVerdict CheckDiskSpaceUnattended(const std::string& installFolder) {
   DiskSpaceVerdict verdict;
   for (const VolumeSpace& volume : MeasureDiskSpace(installFolder, DistributionArchives())) {
-    const std::string figures = "нужно " + std::to_string(MiBRoundedUp(volume.needed)) +
-                                " МБ, свободно " + std::to_string(volume.free / kMiB) +
-                                " МБ (нужно " + std::to_string(volume.needed) + " байт, свободно " +
-                                std::to_string(volume.free) + " байт)";
-    const std::string disk = "\"" + win::AnsiToUtf8(volume.volume) + "\"";
+    const std::string figures = "needed " + std::to_string(MiBRoundedUp(volume.needed)) +
+                                " MB, free " + std::to_string(volume.free / kMiB) + " MB (" +
+                                std::to_string(volume.needed) + " bytes needed, " +
+                                std::to_string(volume.free) + " bytes free)";
+    const std::string disk = "\"" + volume.volume + "\"";
     if (volume.FallsShort()) {
       verdict.shortfalls.push_back(volume);
-      verdict.logLines.push_back("Недостаточно места на диске " + disk + ": " + figures + ".");
+      verdict.logLines.push_back("not enough disk space on " + disk + ": " + figures);
     } else {
-      verdict.logLines.push_back("Место на диске " + disk + ": " + figures + ".");
+      verdict.logLines.push_back("disk space on " + disk + ": " + figures);
     }
   }
   return verdict;

@@ -41,7 +41,8 @@ std::vector<VolumeSpace> FindDiskShortfalls(const std::string& installFolder);
 std::wstring DiskSpaceQuestion(const VolumeSpace& volume);
 
 // A run without a person: the volumes that fall short (the run then ends before anything is
-// unpacked) and the log's lines (UTF-8) with the figures of every volume checked.
+// unpacked) and the log's lines (ANSI code page: the volume is a path) with the figures of every
+// volume checked.
 struct DiskSpaceVerdict {
   std::vector<VolumeSpace> shortfalls;
   std::vector<std::string> logLines;

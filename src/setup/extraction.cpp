@@ -13,6 +13,7 @@
 #include "setup/dialogs.h"
 #include "setup/folder_macros.h"
 #include "setup/globals.h"
+#include "setup/install_log.h"
 #include "win32/file_source.h"
 #include "win32/files.h"
 #include "win32/handles.h"
@@ -82,30 +83,52 @@ std::string FileIdentity(const std::string& path) {
 
 enum class CopyResult { kDone, kWriteFailed, kReadFailed };
 
+struct CopyOutcome {
+  CopyResult result;
+  DWORD systemError;  // of the failed write or read; 0 when done
+};
+
 // Copies the whole content into the opened target from its start and cuts an existing file at
 // the content's end, so that it holds exactly the content. On a failed or short write, or a
 // failed read, the target is cut to 0 bytes: no file may look complete when it is not.
-CopyResult CopyContent(dt::ContentReader& content, const OpenedTarget& target,
-                       std::vector<std::byte>& buffer) {
+CopyOutcome CopyContent(dt::ContentReader& content, const OpenedTarget& target,
+                        std::vector<std::byte>& buffer) {
   const win::FileHandle& file = target.file;
-  CopyResult result = CopyResult::kDone;
+  CopyOutcome outcome{CopyResult::kDone, 0};
   for (;;) {
+    SetLastError(0);
     const auto n = content.Next(buffer);
     if (!n) {
-      result = CopyResult::kReadFailed;
+      outcome = {CopyResult::kReadFailed, GetLastError()};
       break;
     }
     if (*n == 0) break;
     DWORD written = 0;
-    if (!WriteFile(file.get(), buffer.data(), static_cast<DWORD>(*n), &written, nullptr) ||
-        written != *n) {
-      result = CopyResult::kWriteFailed;
+    if (!WriteFile(file.get(), buffer.data(), static_cast<DWORD>(*n), &written, nullptr)) {
+      outcome = {CopyResult::kWriteFailed, GetLastError()};
+      break;
+    }
+    if (written != *n) {  // a short write: the disk is full
+      outcome = {CopyResult::kWriteFailed, ERROR_DISK_FULL};
       break;
     }
   }
-  if (result != CopyResult::kDone) SetFilePointer(file.get(), 0, nullptr, FILE_BEGIN);
-  if (result != CopyResult::kDone || target.existed) SetEndOfFile(file.get());
-  return result;
+  if (outcome.result != CopyResult::kDone) SetFilePointer(file.get(), 0, nullptr, FILE_BEGIN);
+  if (outcome.result != CopyResult::kDone || target.existed) SetEndOfFile(file.get());
+  return outcome;
+}
+
+const wchar_t* AnswerName(int answer) {
+  switch (answer) {
+    case kAbort:
+      return L"Abort";
+    case kRetry:
+      return L"Retry";
+    case kIgnore:
+      return L"Ignore";
+    default:
+      return L"closed (skip)";
+  }
 }
 
 // What became of one entry.
@@ -114,26 +137,32 @@ enum class EntryOutcome { kNext, kStop };
 class ArchiveRun {
  public:
   ArchiveRun(const std::string& archivePath, win::FileSource& archive, TMessages& messages,
-             bool overwrite, InstallView& view)
+             bool overwrite, InstallView& view, InstallLog& log)
       : archivePath_(archivePath),
         archive_(archive),
         messages_(messages),
         overwrite_(overwrite),
         view_(view),
+        log_(log),
         buffer_(kCopyBufferSize) {}
 
   EntryOutcome Unpack(const dt::TFileItem& item) {
     const dt::SplitResult parts = dt::SplitPath(item.Name);
     view_.SetFileLabel(L"Файл: " + win::AnsiToWide(parts.file) + L"...");
+    entry_ = L"entry " + Quoted(item.Name);
     const std::string folder = macros_.Expand(parts.folder);
     win::ForceDirectories(folder);
     if (!win::DirectoryExistsQuiet(folder)) return Stop(FolderError(folder));
     const std::string target = folder + "\\" + parts.file;
+    entry_ += L" -> " + Quoted(target);
 
     const auto size = dt::ReadPayloadSize(archive_, item);
     if (!size) return Stop(PayloadReadError(archivePath_, target));
+    entry_ += L", " + std::to_wstring(*size) + L" bytes: ";
     if (overwrite_ || !win::FileExistsQuiet(target)) {
       if (WriteTarget(item, *size, target) == EntryOutcome::kStop) return EntryOutcome::kStop;
+    } else {
+      log_.Write(entry_ + L"kept (the file exists)");
     }
     DoneBytes += *size;
     view_.SetGaugePosition(dt::ToGauge(DoneBytes, TotalBytes));
@@ -141,7 +170,9 @@ class ArchiveRun {
     return EntryOutcome::kNext;
   }
 
-  EntryOutcome Stop(std::wstring error) {
+  EntryOutcome Stop(std::wstring error, DWORD systemError = 0) {
+    log_.Write((entry_.empty() ? std::wstring(L"entry: ") : entry_ + L" ") + L"failed: " + error +
+               (systemError ? L" (system error " + std::to_wstring(systemError) + L")" : L""));
     messages_.Error = std::move(error);
     return EntryOutcome::kStop;
   }
@@ -154,23 +185,34 @@ class ArchiveRun {
     for (;;) {
       auto content = dt::ContentReader::Open(archive_, item, size);
       if (!content) return Stop(PayloadReadError(archivePath_, target));
-      CopyResult result = CopyResult::kWriteFailed;
+      CopyOutcome copied{CopyResult::kWriteFailed, 0};
       if (const OpenedTarget opened = OpenTarget(target); opened.file) {
-        result = CopyContent(*content, opened, buffer_);
+        copied = CopyContent(*content, opened, buffer_);
         // A failed copy leaves the file cut to 0 bytes.
-        messages_.Written.Record(FileIdentity(target), result == CopyResult::kDone
+        messages_.Written.Record(FileIdentity(target), copied.result == CopyResult::kDone
                                                            ? static_cast<std::uint64_t>(size)
                                                            : 0);
-        if (result == CopyResult::kDone) return EntryOutcome::kNext;
+        if (copied.result == CopyResult::kDone) {
+          log_.Write(entry_ + L"written");
+          return EntryOutcome::kNext;
+        }
+      } else {
+        copied.systemError = GetLastError();
       }
       const std::wstring question = WriteError(target);
-      switch (view_.AskWriteError(question)) {
+      const int answer = view_.AskWriteError(question, copied.systemError);
+      log_.Write(L"question: " + question + L" (system error " +
+                 std::to_wstring(copied.systemError) + L"), answer: " + AnswerName(answer));
+      switch (answer) {
         case kAbort:
-          return Stop(result == CopyResult::kReadFailed ? PayloadReadError(archivePath_, target)
-                                                        : question);
+          return Stop(copied.result == CopyResult::kReadFailed
+                          ? PayloadReadError(archivePath_, target)
+                          : question,
+                      copied.systemError);
         case kRetry:
           continue;
         default:
+          log_.Write(entry_ + L"skipped after " + AnswerName(answer));
           return EntryOutcome::kNext;
       }
     }
@@ -181,23 +223,36 @@ class ArchiveRun {
   TMessages& messages_;
   const bool overwrite_;
   InstallView& view_;
+  InstallLog& log_;
   std::vector<std::byte> buffer_;
   FolderMacroExpander macros_;  // the folders behind the macros, asked for once per archive
+  std::wstring entry_;          // the log line's beginning for the entry at hand
 };
 
 }  // namespace
 
 void UnpackArchive(const std::string& archivePath, TMessages& messages, bool overwrite,
-                   InstallView& view) {
+                   InstallView& view, InstallLog& log) {
   win::FileSource archive(archivePath);
   if (!archive.is_open()) {
     messages.Error = OpenError(archivePath);
+    log.Write(L"archive " + Quoted(archivePath) + L" cannot be read: " + messages.Error +
+              L" (system error " + std::to_wstring(GetLastError()) + L")");
     return;
   }
   const dt::Directory directory = dt::ReadDirectory(archive);
-  if (directory.formatError) messages.Error = FormatError(archivePath);
+  const std::wstring size =
+      std::to_wstring(win::GetFileSize64ByName(archivePath).value_or(0)) + L" bytes";
+  if (directory.formatError) {
+    messages.Error = FormatError(archivePath);
+    log.Write(L"archive " + Quoted(archivePath) + L", " + size + L": " + messages.Error);
+  } else {
+    log.Write(L"archive " + Quoted(archivePath) + L", " + size + L", " +
+              std::to_wstring(directory.items.size()) + L" entries" +
+              (overwrite ? L", replacing existing files" : L", keeping existing files"));
+  }
 
-  ArchiveRun run(archivePath, archive, messages, overwrite, view);
+  ArchiveRun run(archivePath, archive, messages, overwrite, view, log);
   for (const dt::TFileItem& item : directory.items) {
     EntryOutcome outcome;
     try {

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "setup/install_log.h"
 #include "setup/install_view.h"
 #include "setup/messages.h"
 
@@ -13,9 +14,10 @@ namespace setup {
 // otherwise). Shows the file name and advances DoneBytes and the gauge, and pumps the message
 // queue once per entry and once at the end. The first failure ends the run with its text in
 // messages.Error; a file that cannot be written is asked about (Abort, Retry, Ignore). Every
-// file written is recorded in messages.Written with its final size.
+// file written is recorded in messages.Written with its final size. The archive, each entry and
+// each question go to the log.
 void UnpackArchive(const std::string& archivePath, TMessages& messages, bool overwrite,
-                   InstallView& view);
+                   InstallView& view, InstallLog& log = NoLog());
 
 // The size of the buffer through which every payload is copied.
 inline constexpr std::size_t kCopyBufferSize = 1 << 20;

@@ -26,24 +26,10 @@ std::wstring WindowText(HWND window) {
   return text;
 }
 
-// The folder that holds the running program: everything before the last backslash of its path.
-std::string ProgramFolder() {
-  std::string path(MAX_PATH, '\0');
-  for (;;) {
-    const DWORD length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (length < path.size()) {
-      path.resize(length);
-      break;
-    }
-    path.resize(path.size() * 2);
-  }
-  return dt::SplitPath(path).folder;
-}
-
 }  // namespace
 
 TFormMain::TFormMain()
-    : RunInstallation([](InstallView& view) { return RunInstall(view); }),
+    : RunInstallation([this](InstallView& view) { return RunInstall(view, *log_); }),
       scale_(ScreenLayoutScale()) {
   CreateWindowFrame();
   CreateFonts();
@@ -68,6 +54,18 @@ void TFormMain::Show() {
   FormShow();
   ShowWindow(Handle(), SW_SHOWNORMAL);
   UpdateWindow(Handle());
+}
+
+void TFormMain::ShowOnProgressPage() {
+  SetPageIndex(kProgress);
+  ShowWindow(Handle(), SW_SHOWNORMAL);
+  SetFocus(c_.BCancelProgress);
+  savedFocus_ = c_.BCancelProgress;
+  UpdateWindow(Handle());
+}
+
+void TFormMain::SetInstallPath(const std::string& folder) {
+  SetWindowTextW(c_.EInstallPath, win::AnsiToWide(folder).c_str());
 }
 
 LRESULT CALLBACK TFormMain::WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -123,6 +121,7 @@ LRESULT TFormMain::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
 }
 
 void TFormMain::Click(HWND button) {
+  if (!IsWindowEnabled(button)) return;  // Enter or Esc on a button that cannot be pressed now
   if (button == c_.BNextWellcome) {
     BNextWellcomeClick();
   } else if (button == c_.BPrevSett) {
@@ -138,6 +137,8 @@ void TFormMain::Click(HWND button) {
 void TFormMain::Close() {
   auto* app = tk::Application::Instance();
   if (app && app->MainWindow() == Handle()) {
+    if (Installing)
+      log_->Write(L"close request during the run: the run goes on, then the program ends");
     app->Terminate();
   } else {
     ShowWindow(Handle(), SW_HIDE);
@@ -150,6 +151,11 @@ void TFormMain::SetPageIndex(int page) {
   const bool focusInForm = focus && (focus == Handle() || IsChild(Handle(), focus));
   tk::Panel& next = *pages_[static_cast<std::size_t>(page)].panel;
   const bool focusOnNext = focus && IsChild(next.Handle(), focus);
+  if (page != pageIndex_ || !IsWindowVisible(Handle())) {
+    static constexpr const wchar_t* kPageNames[] = {L"Wellcome", L"Settings", L"Progress",
+                                                    L"Finish"};
+    log_->Write(std::wstring(L"page shown: ") + kPageNames[page]);
+  }
   pageIndex_ = page;
   // Show the new page before hiding the old one, so the focus never sits on a hidden control.
   next.SetVisible(true);
@@ -178,11 +184,10 @@ std::string TFormMain::InstallPathText() const {
 }
 
 void TFormMain::FormCreate() {
-  SourceDir = dt::TrimTrailingBackslashes(ProgramFolder());
   SetWindowTextW(c_.EInstallPath, L"C:\\Program Files\\Ostelan\\Korvu");
   Installing = false;
   aborted_ = false;
-  ProgramTitle = "Korvu v5.02 build Ostelan";
+  SetProgramGlobals();  // SourceDir and ProgramTitle
 }
 
 void TFormMain::FormShow() {
@@ -206,38 +211,61 @@ void TFormMain::BBrowsePathClick() {
   // Opening the browser leaves the typed folder on disk, so that the tree can open on it.
   win::ForceDirectories(folder);
   if (PickFolder(Handle(), L"Выберите директорию:", folder)) {
+    log_->WriteAnsi("folder picked in the browser: \"" + folder + "\"");
     SetWindowTextW(c_.EInstallPath, win::AnsiToWide(folder).c_str());
   }
 }
 
 void TFormMain::BNextSettClick() {
-  InstallFolder = InstallPathText();
-  win::ForceDirectories(InstallFolder);
-  if (!win::DirectoryExistsQuiet(InstallFolder)) {
+  const std::string folder = InstallPathText();
+  log_->WriteAnsi("installation folder: \"" + folder + "\"");
+  if (!PrepareInstallFolder(folder)) {
+    log_->Write(L"the installation folder cannot be created or is not a folder");
     ShowErrorBox(L"", L"Ошибка создания директории.\rУкажите другое имя.");
     SetFocus(c_.EInstallPath);
     return;
   }
   for (const VolumeSpace& volume : FindDiskShortfalls(InstallFolder)) {
-    if (ConfirmDialog(DiskSpaceQuestion(volume), kOkCancel) != kOk) {
+    const std::wstring question = DiskSpaceQuestion(volume);
+    const int answer = ConfirmDialog(question, kOkCancel);
+    log_->Write(L"question: " + question + L", answer: " + (answer == kOk ? L"OK" : L"Cancel"));
+    if (answer != kOk) {
       SetFocus(c_.EInstallPath);
       return;
     }
   }
-  SetPageIndex(kProgress);
-  Pump();
-  SetFocus(c_.BCancelProgress);
-  Installing = true;
-
   bool completed = false;
   try {
-    completed = RunInstallation(*this);
+    completed = RunOnProgressPage();
   } catch (...) {
     // The Finish page first; the error then goes on to the standard error report.
     ShowFinish(false);
     throw;
   }
   ShowFinish(completed);
+}
+
+bool TFormMain::RunOnProgressPage() {
+  SetPageIndex(kProgress);
+  Pump();
+  SetFocus(c_.BCancelProgress);
+  Installing = true;
+  bool completed = false;
+  try {
+    completed = RunInstallation(*this);
+  } catch (const std::exception& e) {
+    Installing = false;
+    outcome_ = Outcome::kFailed;
+    log_->Write(L"error: " + win::Utf8ToWide(e.what()));
+    throw;
+  } catch (...) {
+    Installing = false;
+    outcome_ = Outcome::kFailed;
+    throw;
+  }
+  Installing = false;
+  outcome_ = completed ? Outcome::kCompleted : aborted_ ? Outcome::kCancelled : Outcome::kFailed;
+  return completed;
 }
 
 void TFormMain::ShowFinish(bool completed) {
@@ -253,10 +281,13 @@ void TFormMain::BCancelClick() {
     return;
   }
   Pump();
+  log_->Write(L"cancel requested");
   if (ConfirmDialog(L"Прервать установку программы?", kOkCancel) != kOk) {
+    log_->Write(L"cancel declined: the run goes on");
     Pump();
     return;
   }
+  log_->Write(L"cancel confirmed");
   aborted_ = true;
   Pump();
   Close();
@@ -275,7 +306,7 @@ void TFormMain::SetGaugeVisible(bool visible) {
   progressBar_->SetVisible(visible);
 }
 
-int TFormMain::AskWriteError(const std::wstring& text) {
+int TFormMain::AskWriteError(const std::wstring& text, unsigned long /*systemError*/) {
   return ConfirmDialog(text, kAbortRetryIgnore);
 }
 

@@ -23,7 +23,9 @@
 #include "components/CoolGauge.h"
 #include "components/oskellabel.h"
 #include "setup/form_scaling.h"
+#include "setup/install_log.h"
 #include "setup/install_view.h"
+#include "setup/run_outcome.h"
 #include "setup/tool_button.h"
 #include "toolkit/panel.h"
 #include "win32/handles.h"
@@ -44,6 +46,20 @@ class TFormMain : public InstallView {
   HWND Handle() const { return window_.get(); }
   // Runs FormShow, then shows the window and paints it.
   void Show();
+  // Shows the window on its "Progress" page, for a run without Welcome and Settings.
+  void ShowOnProgressPage();
+
+  // The log that the window and the runs it starts write to (none until given).
+  void UseLog(InstallLog& log) { log_ = &log; }
+  InstallLog& Log() const { return *log_; }
+  // Fills the path field (a folder given on the command line), in the ANSI code page.
+  void SetInstallPath(const std::string& folder);
+  // How the window's part ended: left before a run, or the run's outcome.
+  Outcome RunOutcome() const { return outcome_; }
+
+  // The run on the "Progress" page: switches to it, sets Installing, calls RunInstallation and
+  // clears Installing again; records the outcome. Errors raised by the run pass on.
+  bool RunOnProgressPage();
 
   // A run is in progress (set around RunInstall by BNextSettClick).
   bool Installing = false;
@@ -66,7 +82,7 @@ class TFormMain : public InstallView {
   void SetGaugePosition(std::int32_t position) override;
   void SetGaugeVisible(bool visible) override;
   bool Aborted() const override { return aborted_; }
-  int AskWriteError(const std::wstring& text) override;
+  int AskWriteError(const std::wstring& text, unsigned long systemError) override;
   void Pump() override;
 
   // The current page of Notebook1.
@@ -154,6 +170,8 @@ class TFormMain : public InstallView {
   Controls c_{};
   int pageIndex_ = kSettings;
   bool aborted_ = false;
+  InstallLog* log_ = &NoLog();
+  Outcome outcome_ = Outcome::kLeftBeforeRun;
   HWND savedFocus_ = nullptr;  // the control that had the focus when the window was deactivated
   int keyFilter_ = 0;
 };

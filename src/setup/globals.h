@@ -17,4 +17,8 @@ extern std::string InstallFolder;
 extern std::int64_t TotalBytes;
 extern std::int64_t DoneBytes;
 
+// Sets SourceDir (from the running program's own path) and ProgramTitle, as window creation does;
+// runs without the window call it themselves.
+void SetProgramGlobals();
+
 }  // namespace setup

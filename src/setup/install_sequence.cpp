@@ -20,19 +20,29 @@ std::int64_t ArchiveSize(const char* name) {
 }
 
 // Unpacks one archive if it exists; true when the run is to go on.
-bool UnpackIfPresent(const char* name, bool overwrite, TMessages& messages, InstallView& view) {
-  if (!win::FileExistsQuiet(ArchivePath(name))) return true;
-  UnpackArchive(ArchivePath(name), messages, overwrite, view);
+bool UnpackIfPresent(const char* name, bool overwrite, TMessages& messages, InstallView& view,
+                     InstallLog& log) {
+  if (!win::FileExistsQuiet(ArchivePath(name))) {
+    log.WriteAnsi("archive \"" + ArchivePath(name) + "\" is not there: skipped");
+    return true;
+  }
+  UnpackArchive(ArchivePath(name), messages, overwrite, view, log);
   return !view.Aborted() && messages.Error.empty();
 }
 
 }  // namespace
 
-bool RunInstall(InstallView& view) {
-  return RunInstall(view, SystemRegistry());
+bool PrepareInstallFolder(const std::string& folder) {
+  InstallFolder = folder;
+  win::ForceDirectories(InstallFolder);
+  return win::DirectoryExistsQuiet(InstallFolder);
 }
 
-bool RunInstall(InstallView& view, ProductRegistry& registry) {
+bool RunInstall(InstallView& view, InstallLog& log) {
+  return RunInstall(view, SystemRegistry(), log);
+}
+
+bool RunInstall(InstallView& view, ProductRegistry& registry, InstallLog& log) {
   TMessages messages;
   TotalBytes = 0;
   DoneBytes = 0;
@@ -42,16 +52,20 @@ bool RunInstall(InstallView& view, ProductRegistry& registry) {
   view.SetGaugeMax(dt::ToGauge(TotalBytes, TotalBytes));
   view.SetGaugeVisible(true);
 
-  if (UnpackIfPresent(programFiles.name, programFiles.overwrite, messages, view) &&
-      UnpackIfPresent(systemFiles.name, systemFiles.overwrite, messages, view)) {
+  if (UnpackIfPresent(programFiles.name, programFiles.overwrite, messages, view, log) &&
+      UnpackIfPresent(systemFiles.name, systemFiles.overwrite, messages, view, log)) {
     view.SetGaugePosition(dt::ToGauge(TotalBytes, TotalBytes));
     view.SetGaugeVisible(false);
     view.SetFileLabel(L"Регистрация библиотек программы...");
-    RegisterProduct(registry, messages.Written.TotalKiB());
+    view.ToolsStarted(RegisterProduct(registry, messages.Written.TotalKiB(), log));
   }
 
-  if (view.Aborted()) return false;
+  if (view.Aborted()) {
+    log.Write(L"the run was cancelled");
+    return false;
+  }
   if (!messages.Error.empty()) {
+    log.Write(L"the run ended with an error: " + messages.Error);
     view.ShowRunError(messages.Error);
     return false;
   }

@@ -1,16 +1,22 @@
 // One installation run, from sizing the archives to the registration stage.
 #pragma once
 
+#include "setup/install_log.h"
 #include "setup/install_view.h"
 #include "setup/registration.h"
 
 namespace setup {
 
+// The folder step of the start: InstallFolder := folder (as given, neither trimmed nor
+// completed), created with every missing parent; true when it is an existing folder then.
+bool PrepareInstallFolder(const std::string& folder);
+
 // Runs the installation into InstallFolder from the archives in SourceDir; true when it
 // completed, false after a cancel or an error (the error box has then been shown). Errors raised
-// by the registration stage pass to the caller.
-bool RunInstall(InstallView& view);
+// by the registration stage pass to the caller. Every step goes to the log; the registration
+// tools started are handed to the view.
+bool RunInstall(InstallView& view, InstallLog& log = NoLog());
 // The same with another registry (tests).
-bool RunInstall(InstallView& view, ProductRegistry& registry);
+bool RunInstall(InstallView& view, ProductRegistry& registry, InstallLog& log = NoLog());
 
 }  // namespace setup

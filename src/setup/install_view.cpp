@@ -8,4 +8,6 @@ void InstallView::ShowRunError(const std::wstring& text) {
   ShowErrorBox(L"Ошибка", text);
 }
 
+void InstallView::ToolsStarted(StartedTools) {}
+
 }  // namespace setup

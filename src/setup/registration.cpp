@@ -1,14 +1,81 @@
 #include "setup/registration.h"
 
 #include <cstdio>
+#include <optional>
+#include <stdexcept>
 
 #include "setup/globals.h"
+#include "setup/install_log.h"
 #include "win32/files.h"
 #include "win32/handles.h"
 #include "win32/registry.h"
 
 namespace setup {
 namespace {
+
+// A key that logs each value written, or the error that stops the stage.
+class LoggedKey {
+ public:
+  LoggedKey(std::unique_ptr<ProductRegistry::Key> key, std::string path, InstallLog& log)
+      : key_(std::move(key)), path_(std::move(path)), log_(log) {}
+  void WriteString(const std::string& name, const std::string& value) {
+    try {
+      key_->WriteString(name, value);
+    } catch (const std::exception& e) {
+      log_.WriteAnsi("registry value " + path_ + "\\" + name + " not written: " + e.what());
+      throw;
+    }
+    log_.WriteAnsi("registry value " + path_ + "\\" + name + " = \"" + value + "\"");
+  }
+  void WriteDword(const std::string& name, std::uint32_t value) {
+    try {
+      key_->WriteDword(name, value);
+    } catch (const std::exception& e) {
+      log_.WriteAnsi("registry value " + path_ + "\\" + name + " not written: " + e.what());
+      throw;
+    }
+    log_.WriteAnsi("registry value " + path_ + "\\" + name + " = " + std::to_string(value) +
+                   " (DWORD)");
+  }
+
+ private:
+  std::unique_ptr<ProductRegistry::Key> key_;
+  std::string path_;
+  InstallLog& log_;
+};
+
+// Opens (creating) a key under HKEY_LOCAL_MACHINE; logs when that fails.
+std::optional<LoggedKey> CreateLoggedKey(ProductRegistry& registry, const std::string& path,
+                                         InstallLog& log) {
+  const std::string name = "HKLM\\" + (path.rfind('\\', 0) == 0 ? path.substr(1) : path);
+  auto key = registry.CreateKey(HKEY_LOCAL_MACHINE, path);
+  if (!key) {
+    log.WriteAnsi("registry key " + name + " cannot be opened or created: skipped");
+    return std::nullopt;
+  }
+  return LoggedKey(std::move(key), name, log);
+}
+
+// Starts a registration tool and logs its command line and whether it started.
+void StartTool(const std::string& path, const std::string& arguments, StartedTools& started,
+               InstallLog& log) {
+  const std::string commandLine = "\"" + path + "\" " + arguments;
+  win::KernelHandle process = StartProgram(path, arguments, /*minimised=*/true);
+  if (!process) {
+    log.WriteAnsi("tool not started (system error " + std::to_string(GetLastError()) +
+                  "): " + commandLine);
+    return;
+  }
+  log.WriteAnsi("tool started: " + commandLine);
+  started.push_back({commandLine, std::move(process)});
+}
+
+void WriteLoggedIniValue(const std::string& ini, const std::string& key, const std::string& value,
+                         InstallLog& log) {
+  const bool written = WriteIniValue(ini, "program", key, value);
+  log.WriteAnsi("INI value [program] " + key + "=" + value + " in \"" + ini +
+                "\": " + (written ? "written" : "not written"));
+}
 
 class SystemKey final : public ProductRegistry::Key {
  public:
@@ -61,12 +128,13 @@ std::string LocalDateText() {
   return text;
 }
 
-void RegisterProduct(ProductRegistry& registry, std::uint32_t estimatedSizeKiB) {
+StartedTools RegisterProduct(ProductRegistry& registry, std::uint32_t estimatedSizeKiB,
+                             InstallLog& log) {
   // In the program's own registry view: the 32-bit program's entry goes to the 32-bit view,
   // where Windows lists the 32-bit programs.
-  if (auto key = registry.CreateKey(
-          HKEY_LOCAL_MACHINE,
-          "\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + ProgramTitle)) {
+  if (auto key = CreateLoggedKey(
+          registry, "\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + ProgramTitle,
+          log)) {
     key->WriteString("DisplayName", ProgramTitle);
     // Quoted: a path with blanks would otherwise let Windows start C:\Program.exe in its place.
     key->WriteString("UninstallString", Quoted(InstallFolder + "\\Uninstaller.exe"));
@@ -79,24 +147,30 @@ void RegisterProduct(ProductRegistry& registry, std::uint32_t estimatedSizeKiB) 
     key->WriteDword("NoModify", 1);
     key->WriteDword("NoRepair", 1);
   }
-  if (auto key = registry.CreateKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\Fendaro\\Korvu\\5.0")) {
+  if (auto key = CreateLoggedKey(registry, "SOFTWARE\\Fendaro\\Korvu\\5.0", log)) {
     key->WriteString("ProgramDir", InstallFolder);
     key->WriteString("SearchPaths", "");
     key->WriteString("GeoDictionary", InstallFolder + "\\Maps\\GeoDict.DCT");
     key->WriteString("VersionCode", "5.02");
     key->WriteString("CommonDLLDir", InstallFolder);
   }
-  RunProgram(InstallFolder + "\\REGSVR32.EXE", "/s " + Quoted(InstallFolder + "\\KORVU50.DLL"),
-             /*minimised=*/true, /*wait=*/false);
-  RunProgram(InstallFolder + "\\RegTypLib.exe", Quoted(InstallFolder + "\\kdatasetint.tlb"),
-             /*minimised=*/true, /*wait=*/false);
+  StartedTools started;
+  StartTool(InstallFolder + "\\REGSVR32.EXE", "/s " + Quoted(InstallFolder + "\\KORVU50.DLL"),
+            started, log);
+  StartTool(InstallFolder + "\\RegTypLib.exe", Quoted(InstallFolder + "\\kdatasetint.tlb"), started,
+            log);
   const std::string ini = InstallFolder + "\\Uninstaller.ini";
-  WriteIniValue(ini, "program", "ProgName", ProgramTitle);
-  WriteIniValue(ini, "program", "InstallDir", InstallFolder);
+  WriteLoggedIniValue(ini, "ProgName", ProgramTitle, log);
+  WriteLoggedIniValue(ini, "InstallDir", InstallFolder, log);
+  return started;
 }
 
-bool RunProgram(const std::string& path, const std::string& arguments, bool minimised, bool wait) {
-  if (path.empty()) return false;
+win::KernelHandle StartProgram(const std::string& path, const std::string& arguments,
+                               bool minimised) {
+  if (path.empty()) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return {};
+  }
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESHOWWINDOW;
@@ -105,9 +179,15 @@ bool RunProgram(const std::string& path, const std::string& arguments, bool mini
   PROCESS_INFORMATION started{};
   if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                       &startup, &started)) {
-    return false;
+    return {};
   }
-  const win::KernelHandle process(started.hProcess), thread(started.hThread);
+  const win::KernelHandle thread(started.hThread);
+  return win::KernelHandle(started.hProcess);
+}
+
+bool RunProgram(const std::string& path, const std::string& arguments, bool minimised, bool wait) {
+  const win::KernelHandle process = StartProgram(path, arguments, minimised);
+  if (!process) return false;
   if (wait) WaitForSingleObject(process.get(), INFINITE);
   return true;
 }

@@ -8,6 +8,10 @@
 #include <memory>
 #include <string>
 
+#include "setup/install_log.h"
+#include "setup/started_tools.h"
+#include "win32/handles.h"
+
 namespace setup {
 
 // The registration's window on the registry, so that tests can make a write fail.
@@ -30,13 +34,20 @@ class ProductRegistry {
 ProductRegistry& SystemRegistry();
 
 // Records the product, starts its registration tools and writes "Uninstaller.ini", in that order.
-// Keys, tools and INI values that fail are skipped silently; a value that cannot be written into
-// an opened key raises, and what follows is skipped. estimatedSizeKiB is what the run wrote (the
-// uninstall entry's "EstimatedSize").
-void RegisterProduct(ProductRegistry& registry, std::uint32_t estimatedSizeKiB);
+// Keys, tools and INI values that fail are skipped silently (and logged); a value that cannot be
+// written into an opened key raises, and what follows is skipped. estimatedSizeKiB is what the
+// run wrote (the uninstall entry's "EstimatedSize"). Returns the tools it started, which are not
+// waited for here.
+StartedTools RegisterProduct(ProductRegistry& registry, std::uint32_t estimatedSizeKiB,
+                             InstallLog& log = NoLog());
 
 // Today's local date as YYYYMMDD (the uninstall entry's "InstallDate").
 std::string LocalDateText();
+
+// Starts `"path" arguments` (minimised or normal) and hands back its process; null when it could
+// not be started (GetLastError tells why).
+win::KernelHandle StartProgram(const std::string& path, const std::string& arguments,
+                               bool minimised);
 
 // Starts `"path" arguments` (minimised or normal); waits for its end when asked. False when it
 // could not be started.

@@ -65,7 +65,7 @@ TEST_F(DiskSpaceTest, CountsWhatTheRunWouldWriteOnEachVolume) {
   const setup::DiskSpaceVerdict verdict = setup::CheckDiskSpaceUnattended(target);
   EXPECT_TRUE(verdict.Enough());
   ASSERT_EQ(verdict.logLines.size(), 1u);
-  EXPECT_EQ(verdict.logLines[0].rfind("Место на диске \"" + VolumeOf(target) + "\": нужно 1 МБ", 0),
+  EXPECT_EQ(verdict.logLines[0].rfind("disk space on \"" + VolumeOf(target) + "\": needed 1 MB", 0),
             0u)
       << verdict.logLines[0];
 }

@@ -232,6 +232,8 @@ TEST_F(UnpackArchiveTest, RetryAfterAnotherProcessLetsGoOfTheTarget) {
   };
   Unpack(true);
   EXPECT_EQ(view.questions.size(), 1u);
+  // The question knows why the attempt failed: the file is held by another process.
+  EXPECT_EQ(view.questionErrors, std::vector<unsigned long>{ERROR_SHARING_VIOLATION});
   EXPECT_EQ(messages.Error, L"");
   EXPECT_EQ(ReadFileBytes(held), "new content");
   CloseHandle(holder.hThread);

@@ -18,8 +18,9 @@ class FakeView : public setup::InstallView {
   void SetGaugePosition(std::int32_t position) override { positions.push_back(position); }
   void SetGaugeVisible(bool visible) override { visibility.push_back(visible); }
   bool Aborted() const override { return aborted; }
-  int AskWriteError(const std::wstring& text) override {
+  int AskWriteError(const std::wstring& text, unsigned long systemError) override {
     questions.push_back(text);
+    questionErrors.push_back(systemError);
     if (onQuestion) onQuestion(questions.size());
     if (answers.empty()) return 5;
     const int answer = answers.front();
@@ -33,6 +34,7 @@ class FakeView : public setup::InstallView {
   void ShowRunError(const std::wstring& text) override { shownErrors.push_back(text); }
 
   std::vector<std::wstring> labels, questions, shownErrors;
+  std::vector<unsigned long> questionErrors;  // the system error code given with each question
   std::vector<std::int32_t> gaugeMax, positions;
   std::vector<bool> visibility;
   std::deque<int> answers;                      // for AskWriteError; Ignore (5) once they run out

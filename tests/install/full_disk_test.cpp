@@ -107,8 +107,8 @@ TEST(DiskSpaceOnATinyDrive, UnattendedVerdictWithItsFigures) {
   EXPECT_EQ(verdict.shortfalls[0].volume, VolumeOf(folder));
   EXPECT_EQ(verdict.shortfalls[0].needed, 5u + 256 * 1024);
   ASSERT_EQ(verdict.logLines.size(), 1u);
-  EXPECT_EQ(verdict.logLines[0].rfind("Недостаточно места на диске \"" + VolumeOf(folder) +
-                                          "\": нужно 1 МБ, свободно 0 МБ (нужно 262149 байт",
+  EXPECT_EQ(verdict.logLines[0].rfind("not enough disk space on \"" + VolumeOf(folder) +
+                                          "\": needed 1 MB, free 0 MB (262149 bytes needed",
                                       0),
             0u)
       << verdict.logLines[0];

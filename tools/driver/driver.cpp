@@ -1,6 +1,7 @@
 #include "driver.h"
 
 #include "win32/handles.h"
+#include "win32/wide_text.h"
 
 #include <psapi.h>
 
@@ -19,15 +20,16 @@ bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds t
   }
 }
 
-SetupProcess::SetupProcess(const std::string& exePath) {
+SetupProcess::SetupProcess(const std::string& exePath, const std::wstring& arguments) {
   const std::size_t slash = exePath.rfind('\\');
   const std::string folder = slash == std::string::npos ? std::string() : exePath.substr(0, slash);
-  std::string commandLine = "\"" + exePath + "\"";
-  STARTUPINFOA startup{};
+  std::wstring commandLine = L"\"" + win::AnsiToWide(exePath) + L"\"";
+  if (!arguments.empty()) commandLine += L" " + arguments;
+  STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info{};
-  if (CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                     folder.empty() ? nullptr : folder.c_str(), &startup, &info)) {
+  if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                     folder.empty() ? nullptr : win::AnsiToWide(folder).c_str(), &startup, &info)) {
     CloseHandle(info.hThread);
     process_.reset(info.hProcess);
     id_ = info.dwProcessId;
@@ -97,6 +99,29 @@ HWND SetupProcess::AwaitTopWindow(const std::wstring& caption,
 
 HWND SetupProcess::MainWindow() const {
   return AwaitTopWindow(L"Установка программы");
+}
+
+namespace {
+
+struct VisibleSearch {
+  DWORD process;
+  std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectVisible(HWND window, LPARAM param) {
+  auto& s = *reinterpret_cast<VisibleSearch*>(param);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner == s.process && IsWindowVisible(window)) s.found.push_back(window);
+  return TRUE;
+}
+
+}  // namespace
+
+std::vector<HWND> SetupProcess::VisibleWindows() const {
+  VisibleSearch search{id_, {}};
+  EnumWindows(CollectVisible, reinterpret_cast<LPARAM>(&search));
+  return search.found;
 }
 
 namespace {

@@ -23,8 +23,9 @@ bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds t
 
 class SetupProcess {
  public:
-  // Starts the program (path in the ANSI code page) in its own folder.
-  explicit SetupProcess(const std::string& exePath);
+  // Starts the program (path in the ANSI code page) in its own folder, with the arguments given
+  // after its quoted path.
+  explicit SetupProcess(const std::string& exePath, const std::wstring& arguments = {});
   ~SetupProcess();  // ends the process if it still runs
   SetupProcess(const SetupProcess&) = delete;
   SetupProcess& operator=(const SetupProcess&) = delete;
@@ -42,6 +43,8 @@ class SetupProcess {
   HWND AwaitTopWindow(const std::wstring& caption, std::chrono::milliseconds timeout = 20s) const;
   // The main wizard window ("Установка программы").
   HWND MainWindow() const;
+  // Every visible top-level window of the process.
+  std::vector<HWND> VisibleWindows() const;
 
  private:
   win::KernelHandle process_;

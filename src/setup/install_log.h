@@ -1,0 +1,53 @@
+// The installation log: one line per event, in UTF-8, each beginning with the local date and time
+// to the millisecond. Every stage of a run writes to the one log it is handed, whichever view
+// watches the run; a log that writes nowhere (NoLog) stands in when none was asked for.
+//
+// Each line goes to the system as it happens (it survives the process being killed). A write
+// that fails never changes the run. The program runs elevated and may write into folders that
+// others can write too, so a log file is used only when the opened file is the one that was
+// named: no link, junction or second name anywhere on the way.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "win32/handles.h"
+
+namespace setup {
+
+class InstallLog {
+ public:
+  // A log that writes nowhere.
+  InstallLog() = default;
+  InstallLog(InstallLog&&) = default;
+  InstallLog& operator=(InstallLog&&) = default;
+
+  // A new file "Setup Log YYYY-MM-DD #NNN.txt" in folder (the process's temporary folder when
+  // empty), with the first free NNN from 001 to 999. Writes nowhere when no name is free or the
+  // created file is not the one named.
+  static InstallLog CreateNumbered(std::wstring folder = {});
+  // The file at an absolute path: an existing regular file is replaced. Writes nowhere when the
+  // file cannot be opened or is reached through a link or junction.
+  static InstallLog OpenFile(const std::wstring& path);
+
+  bool IsOpen() const { return static_cast<bool>(file_); }
+  // The full path of the file written (empty when none).
+  const std::wstring& Path() const { return path_; }
+
+  // Writes one line, the time first.
+  void Write(std::wstring_view line);
+  // The same for an 8-bit text in the ANSI code page (paths).
+  void WriteAnsi(std::string_view line);
+
+ private:
+  InstallLog(win::FileHandle file, std::wstring path)
+      : file_(std::move(file)), path_(std::move(path)) {}
+
+  win::FileHandle file_;
+  std::wstring path_;
+};
+
+// The log that writes nowhere, for callers that were given none.
+InstallLog& NoLog();
+
+}  // namespace setup
