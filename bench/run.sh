@@ -1,8 +1,14 @@
 #!/usr/bin/env bash
 # The benchmarks: how fast Setup.exe puts files on disk and how much memory it takes, against
-# baselines run side by side on the same machine and disk. Prints figures and ratios and appends
-# them, with the machine and the date, to bench/results.md.
+# baselines run side by side on the same machine and disk. Every figure is the median of three
+# rounds in which the contenders take turns (so that a slow moment of the machine hits them
+# alike), with the spread (largest less smallest) beside it. Prints figures and ratios and
+# appends them, with the machine and the date, to bench/results.md.
 #   bash bench/run.sh [PAYLOAD-MIB]      (default 1024: one payload of 1 GiB)
+#
+# Timing: the wizard from the click on "Начать" to the Finish page (by the outside driver); the
+# unattended run (/VERYSILENT with its log) and NSIS by their run time less a Wine start measured
+# in the same round; the plain Win32 copy inside its own process.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
@@ -21,13 +27,16 @@ dtpack="$root/build/host/tools/dtpack/dtpack"
 nsis_target=$([ "$preset" = windows ] && echo x86-unicode || echo amd64-unicode)
 
 work="$root/build/bench"
-rm -rf "$work"
-mkdir -p "$work"
+rounds=3
 winpath() { echo "Z:$(realpath -m "$1" | tr / '\\')"; }
 ms() { date +%s%3N; }
 report=()
 say() { echo "$*"; report+=("$*"); }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "n/a" }'; }
+# The median and the spread of the numbers given.
+median() { printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+spread() { printf '%s\n' "$@" | sort -n | awk 'NR == 1 { lo = $1 } { hi = $1 } END { print hi - lo }'; }
+figure() { echo "$(median "$@") ms (spread $(spread "$@"))"; }  # figure MS...
 
 # One distribution folder: Setup.exe and ProgramFiles.dt made from a folder of files.
 make_dist() {  # make_dist NAME FOLDER: the distribution folder $work/NAME-dist
@@ -51,66 +60,89 @@ SectionEnd
 NSI
   makensis -V1 "$work/$1.nsi" >/dev/null
 }
-setup_run() {  # setup_run NAME TARGET: prints "<ms> <peak bytes>"
+
+# Each contender writes into a new folder and prints its milliseconds; the folder goes afterwards.
+wine_start() {
+  local t0; t0=$(ms); bash scripts/wine-run.sh "$bin/bench/copy_baseline.exe" --noop; echo $(( $(ms) - t0 ))
+}
+wizard_run() {  # wizard_run NAME TARGET: "<ms> <peak bytes>"
   local out
   out=$(bash scripts/wine-run.sh "$bin/tools/driver/setup_walk.exe" "$(winpath "$work/$1-dist/Setup.exe")" \
     --folder "$(winpath "$2")")
   echo "$(sed -n 's/.*run took \([0-9]*\) ms.*/\1/p' <<<"$out") $(sed -n 's/.*peak working set \([0-9]*\) bytes.*/\1/p' <<<"$out")"
 }
-silent_run() {  # silent_run NAME TARGET: prints the ms of an unattended run with its log, Wine's start subtracted
+unattended_run() {  # unattended_run NAME TARGET START
   local t0; t0=$(ms)
   bash scripts/wine-run.sh "$work/$1-dist/Setup.exe" /VERYSILENT "/DIR=$(winpath "$2")" \
-    "/LOG=$(winpath "$work/$1-silent.log")"
-  echo $(( $(ms) - t0 - start ))
+    "/LOG=$(winpath "$work/$1-unattended.log")" || { echo "bench: the unattended run failed" >&2; exit 1; }
+  echo $(( $(ms) - t0 - $3 ))
 }
-wine_start_ms() {
-  local t0; t0=$(ms); bash scripts/wine-run.sh "$bin/bench/copy_baseline.exe" --noop; echo $(( $(ms) - t0 ))
+nsis_run() {  # nsis_run NAME TARGET START
+  local t0; t0=$(ms)
+  bash scripts/wine-run.sh "$work/$1-nsis.exe" /S "/D=$(winpath "$2")"
+  echo $(( $(ms) - t0 - $3 ))
+}
+copy_run() {  # copy_run SOURCE TARGET
+  mkdir -p "$(dirname "$2")"
+  bash scripts/wine-run.sh "$bin/bench/copy_baseline.exe" "$(winpath "$1")" "$(winpath "$2")" |
+    sed -n 's/.*copy took \([0-9]*\) ms.*/\1/p'
+}
+same_file() {  # same_file EXPECTED WRITTEN WHO
+  cmp -s "$1" "$2" || { echo "bench: $3 wrote a different file" >&2; exit 1; }
 }
 
 bench() {
   echo "== payloads"
+  rm -rf "$work"
   mkdir -p "$work/big" "$work/small" "$work/tiny"
   head -c "$((mib * 1024 * 1024))" /dev/urandom >"$work/big/payload.bin"
   head -c $((1024 * 1024)) /dev/urandom >"$work/tiny/payload.bin"
   for i in $(seq 1 1024); do head -c 4096 /dev/urandom >"$work/small/f$i.bin"; done
   make_dist big "$work/big"; make_dist small "$work/small"; make_dist tiny "$work/tiny"
   make_nsis big "$work/big"; make_nsis small "$work/small"
-  local start; start=$(wine_start_ms)
+  sleep 3  # the Wine session's own start-up settles first
 
-  echo "== 1. throughput: one payload of $mib MiB"
-  sync; local t0; t0=$(ms); cp "$work/big/payload.bin" "$work/cp.bin"; local cp_ms=$(( $(ms) - t0 ))
-  sync; local floor
-  floor=$(bash scripts/wine-run.sh "$bin/bench/copy_baseline.exe" "$(winpath "$work/big/payload.bin")" \
-    "$(winpath "$work/floor.bin")" | sed -n 's/.*copy took \([0-9]*\) ms.*/\1/p')
-  sync; read -r setup_ms setup_peak < <(setup_run big "$work/setup-big")
-  cmp -s "$work/big/payload.bin" "$work/setup-big/payload.bin" || { echo "bench: Setup wrote a different file" >&2; exit 1; }
-  sync; t0=$(ms); bash scripts/wine-run.sh "$work/big-nsis.exe" /S "/D=$(winpath "$work/nsis-big")"
-  local nsis_ms=$(( $(ms) - t0 - start ))
-  local mibps; mibps=$(awk -v m="$mib" -v t="$setup_ms" 'BEGIN { printf "%.0f", m * 1000 / t }')
-  say "throughput ($mib MiB): Setup $setup_ms ms ($mibps MiB/s); cp $cp_ms ms; Win32 copy under Wine $floor ms; NSIS $nsis_ms ms"
-  say "  Setup / Wine floor = $(ratio "$setup_ms" "$floor"); Setup / cp = $(ratio "$setup_ms" "$cp_ms"); NSIS / Setup = $(ratio "$nsis_ms" "$setup_ms")"
-  sync; local silent_big; silent_big=$(silent_run big "$work/silent-big")
-  cmp -s "$work/big/payload.bin" "$work/silent-big/payload.bin" || { echo "bench: the unattended run wrote a different file" >&2; exit 1; }
-  say "  unattended (/VERYSILENT, logging): $silent_big ms; NSIS / unattended = $(ratio "$nsis_ms" "$silent_big")"
+  echo "== 1. one payload of $mib MiB, $rounds rounds"
+  local copy=() wizard=() unattended=() nsis=() peak=() start out t
+  for round in $(seq 1 "$rounds"); do
+    start=$(wine_start)
+    sync; copy+=("$(copy_run "$work/big/payload.bin" "$work/out/copy.bin")")
+    same_file "$work/big/payload.bin" "$work/out/copy.bin" "the plain copy"; rm -rf "$work/out"
+    sync; read -r t out < <(wizard_run big "$work/out"); wizard+=("$t"); peak+=("$out")
+    same_file "$work/big/payload.bin" "$work/out/payload.bin" "the wizard"; rm -rf "$work/out"
+    sync; unattended+=("$(unattended_run big "$work/out" "$start")")
+    same_file "$work/big/payload.bin" "$work/out/payload.bin" "the unattended run"; rm -rf "$work/out"
+    sync; nsis+=("$(nsis_run big "$work/out" "$start")"); rm -rf "$work/out"
+  done
+  local c w u n
+  c=$(median "${copy[@]}") w=$(median "${wizard[@]}") u=$(median "${unattended[@]}") n=$(median "${nsis[@]}")
+  say "$mib MiB: plain Win32 copy $(figure "${copy[@]}"); wizard $(figure "${wizard[@]}"); unattended $(figure "${unattended[@]}"); NSIS $(figure "${nsis[@]}")"
+  say "  wizard / plain copy = $(ratio "$w" "$c") (goal 1.05 at most); unattended / plain copy = $(ratio "$u" "$c"); NSIS / wizard = $(ratio "$n" "$w")"
 
-  echo "== 2. many small files: 1024 x 4 KiB"
+  echo "== 2. 1024 files of 4 KiB, $rounds rounds"
   tar -C "$work/small" -cf "$work/small.tar" .
-  sync; read -r small_ms small_peak < <(setup_run small "$work/setup-small")
-  mkdir -p "$work/tar-small"; sync; t0=$(ms); tar -C "$work/tar-small" -xf "$work/small.tar"; local tar_ms=$(( $(ms) - t0 ))
-  sync; t0=$(ms); bash scripts/wine-run.sh "$work/small-nsis.exe" /S "/D=$(winpath "$work/nsis-small")"
-  local nsis_small=$(( $(ms) - t0 - start ))
-  say "small files (1024 x 4 KiB): Setup $small_ms ms ($(awk -v t="$small_ms" 'BEGIN { printf "%.2f", t / 1024 }') ms per entry); tar -x $tar_ms ms; NSIS $nsis_small ms"
-  say "  Setup / tar = $(ratio "$small_ms" "$tar_ms"); NSIS / Setup = $(ratio "$nsis_small" "$small_ms")"
-  sync; local silent_small; silent_small=$(silent_run small "$work/silent-small")
-  say "  unattended (/VERYSILENT, logging $(grep -c ' bytes: written' "$work/small-silent.log") entries): $silent_small ms; NSIS / unattended = $(ratio "$nsis_small" "$silent_small")"
-  say "  the same extraction without the window: $(bash scripts/wine-run.sh "$bin/bench/unpack_bench.exe" \
+  local tar=() swizard=() sunattended=() snsis=()
+  for round in $(seq 1 "$rounds"); do
+    start=$(wine_start)
+    mkdir -p "$work/out"; sync; t=$(ms); tar -C "$work/out" -xf "$work/small.tar"; tar+=($(( $(ms) - t ))); rm -rf "$work/out"
+    sync; read -r t out < <(wizard_run small "$work/out"); swizard+=("$t"); rm -rf "$work/out"
+    sync; sunattended+=("$(unattended_run small "$work/out" "$start")"); rm -rf "$work/out"
+    sync; snsis+=("$(nsis_run small "$work/out" "$start")"); rm -rf "$work/out"
+  done
+  w=$(median "${swizard[@]}") u=$(median "${sunattended[@]}") n=$(median "${snsis[@]}")
+  say "1024 x 4 KiB: tar -x $(figure "${tar[@]}"); wizard $(figure "${swizard[@]}"); unattended (with its log, $(grep -c ' bytes: written' "$work/small-unattended.log") entries logged) $(figure "${sunattended[@]}"); NSIS $(figure "${snsis[@]}")"
+  say "  per entry: wizard $(awk -v t="$w" 'BEGIN { printf "%.2f", t / 1024 }') ms, unattended $(awk -v t="$u" 'BEGIN { printf "%.2f", t / 1024 }') ms, NSIS $(awk -v t="$n" 'BEGIN { printf "%.2f", t / 1024 }') ms"
+  say "  wizard / NSIS = $(ratio "$w" "$n") (goal 1.0 at most); unattended / NSIS = $(ratio "$u" "$n") (goal 0.7 at most)"
+  say "  the extraction alone, step by step: $(bash scripts/wine-run.sh "$bin/bench/unpack_bench.exe" \
     "$(winpath "$work/small-dist/ProgramFiles.dt")" "$(winpath "$work/unpack-small")" |
     sed -n 's/^unpack_bench: //p' | paste -sd ';' | sed 's/;/; /g')"
 
   echo "== 3. peak memory"
-  read -r tiny_ms tiny_peak < <(setup_run tiny "$work/setup-tiny")
-  say "peak working set: $((setup_peak / 1024)) KiB with a $mib MiB payload, $((tiny_peak / 1024)) KiB with a 1 MiB payload (ratio $(ratio "$setup_peak" "$tiny_peak"))"
-  say "(a Wine process start costs about $start ms; subtracted from the NSIS figures, which are timed from outside)"
+  local tiny_peak
+  read -r t tiny_peak < <(wizard_run tiny "$work/out"); rm -rf "$work/out"
+  local big_peak; big_peak=$(median "${peak[@]}")
+  say "peak working set: $((big_peak / 1024)) KiB with a $mib MiB payload, $((tiny_peak / 1024)) KiB with a 1 MiB payload (difference $(( (big_peak - tiny_peak) / 1024 )) KiB; goal within 1024)"
+  say "(a Wine process start costs about $start ms; subtracted from the unattended and NSIS figures, which are timed from outside)"
 
   echo "== 4. the gauge"
   say "$(bash scripts/wine-run.sh "$bin/bench/gauge_bench.exe" 1024 | sed -n 's/^gauge_bench: //p')"
