@@ -102,7 +102,11 @@ CommandLine ParseCommandLine(std::wstring_view commandLine) {
 bool IsAbsolutePath(std::wstring_view path) {
   const bool drive = path.size() >= 3 && AsciiUpper(path[0]) >= L'A' &&
                      AsciiUpper(path[0]) <= L'Z' && path[1] == L':' && path[2] == L'\\';
-  return drive || (path.size() > 2 && path[0] == L'\\' && path[1] == L'\\');
+  // A share (\\server\share\...), but not the device and raw-path forms (\\.\ and \\?\),
+  // which would let a log name a disk or a pipe.
+  const bool share =
+      path.size() > 2 && path[0] == L'\\' && path[1] == L'\\' && path[2] != L'.' && path[2] != L'?';
+  return drive || share;
 }
 
 }  // namespace dt

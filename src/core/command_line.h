@@ -38,7 +38,8 @@ CommandLine ParseArguments(const std::vector<std::wstring>& arguments);
 // Reads a whole command line as the system hands it over, the program's name first.
 CommandLine ParseCommandLine(std::wstring_view commandLine);
 
-// An absolute Windows path: a drive letter, a colon and a backslash, or two backslashes (UNC).
+// An absolute Windows path: a drive letter, a colon and a backslash, or a share (two backslashes,
+// not the device forms "\\.\" and "\\?\").
 bool IsAbsolutePath(std::wstring_view path);
 
 }  // namespace dt

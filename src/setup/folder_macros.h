@@ -14,8 +14,6 @@ namespace setup {
 std::string ExpandFolderMacros(std::string_view path);
 // The same with another installation folder in place of InstallFolder.
 std::string ExpandFolderMacros(std::string_view path, const std::string& installFolder);
-// The same with another installation folder in place of InstallFolder.
-std::string ExpandFolderMacros(std::string_view path, const std::string& installFolder);
 
 // The same expansion for one archive run, which asks for the three folders once, at its first
 // expansion, instead of once per entry. A failed query is not kept: the next expansion asks again

@@ -165,7 +165,15 @@ void InstallLog::Write(std::wstring_view line) {
   char stamp[32];
   std::snprintf(stamp, sizeof stamp, "%04u-%02u-%02u %02u:%02u:%02u.%03u ", now.wYear, now.wMonth,
                 now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds);
-  std::string text = stamp + win::WideToUtf8(line) + "\r\n";
+  // One line per event: a text that holds line breaks (a two-line question) keeps them as " / ".
+  std::wstring event(line);
+  for (std::size_t at = event.find_first_of(L"\r\n"); at != std::wstring::npos;
+       at = event.find_first_of(L"\r\n", at)) {
+    const std::size_t end = event.find_first_not_of(L"\r\n", at);
+    event.replace(at, (end == std::wstring::npos ? event.size() : end) - at, L" / ");
+    at += 3;
+  }
+  std::string text = stamp + win::WideToUtf8(event) + "\r\n";
   DWORD written = 0;
   WriteFile(file_.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
 }

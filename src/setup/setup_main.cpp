@@ -94,6 +94,19 @@ class Ending {
   ULONGLONG started_;
 };
 
+// Puts an error reporter in place for its lifetime and the previous one back afterwards.
+class ScopedErrorReporter {
+ public:
+  explicit ScopedErrorReporter(tk::ErrorReporter reporter)
+      : previous_(tk::SetErrorReporter(std::move(reporter))) {}
+  ~ScopedErrorReporter() { tk::SetErrorReporter(std::move(previous_)); }
+  ScopedErrorReporter(const ScopedErrorReporter&) = delete;
+  ScopedErrorReporter& operator=(const ScopedErrorReporter&) = delete;
+
+ private:
+  tk::ErrorReporter previous_;
+};
+
 Outcome RunWizard(const std::optional<std::string>& folder, InstallLog& log) {
   tk::Application app;  // COM for this thread
   app.SetTitle(kApplicationTitle);
@@ -108,14 +121,17 @@ Outcome RunWizard(const std::optional<std::string>& folder, InstallLog& log) {
 }
 
 Outcome RunWithoutPerson(dt::RunMode mode, const std::string& folder, InstallLog& log) {
-  // No system box may wait for a person: no critical-error box, no open-file error box.
-  SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
   tk::Application app;
   app.SetTitle(kApplicationTitle);
-  // What the wizard would report in a box goes to the log.
-  tk::SetErrorReporter(
+  // What the wizard would report in a box goes to the log, while the log is there.
+  const ScopedErrorReporter toLog(
       [&log](const std::wstring& message) { log.Write(L"error: " + tk::WithFullStop(message)); });
-  return RunSilently(mode, folder, log);
+  try {
+    return RunSilently(mode, folder, log);
+  } catch (...) {
+    log.Write(L"error: " + tk::WithFullStop(tk::CurrentExceptionText()));
+    return Outcome::kFailed;
+  }
 }
 
 }  // namespace
@@ -143,6 +159,9 @@ const wchar_t* HelpText() {
 
 int SetupMain(std::wstring_view commandLine) {
   dt::CommandLine options = dt::ParseCommandLine(commandLine);
+  // No system box may wait for a person in a silent run, from its first disk access on (the log
+  // may be on a drive without a medium): no critical-error box, no open-file error box.
+  if (options.Silent()) SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
   if (options.help) {
     MessageBoxW(nullptr, HelpText(), kApplicationTitle, MB_OK | MB_ICONINFORMATION);
     return ExitCodeOf(Outcome::kHelpShown);

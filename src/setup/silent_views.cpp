@@ -47,8 +47,13 @@ int HeadlessView::AskWriteError(const std::wstring&, unsigned long systemError) 
   return policy_.Answer(systemError);
 }
 
-void HeadlessView::Pump() {
+// Every entry begins by naming its file: the retries of a held file count afresh from there (a
+// pump, which may run a declined cancel question, does not reset them).
+void HeadlessView::SetFileLabel(const std::wstring&) {
   policy_.NextEntry();
+}
+
+void HeadlessView::Pump() {
   ProcessMessages();
 }
 
@@ -60,9 +65,9 @@ int SilentWindow::AskWriteError(const std::wstring&, unsigned long systemError) 
   return policy_.Answer(systemError);
 }
 
-void SilentWindow::Pump() {
+void SilentWindow::SetFileLabel(const std::wstring& text) {
   policy_.NextEntry();
-  TFormMain::Pump();
+  TFormMain::SetFileLabel(text);
 }
 
 }  // namespace setup

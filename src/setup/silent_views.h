@@ -36,7 +36,7 @@ class SilentWriteErrorPolicy {
 class HeadlessView : public InstallView {
  public:
   HeadlessView();
-  void SetFileLabel(const std::wstring&) override {}
+  void SetFileLabel(const std::wstring&) override;
   void SetGaugeMax(std::int32_t) override {}
   void SetGaugePosition(std::int32_t) override {}
   void SetGaugeVisible(bool) override {}
@@ -57,8 +57,8 @@ class HeadlessView : public InstallView {
 class SilentWindow : public TFormMain {
  public:
   explicit SilentWindow(InstallLog& log);
+  void SetFileLabel(const std::wstring& text) override;
   int AskWriteError(const std::wstring& text, unsigned long systemError) override;
-  void Pump() override;
   void ShowRunError(const std::wstring&) override {}  // the run has logged it
   void ToolsStarted(StartedTools tools) override { tools_ = std::move(tools); }
 

@@ -2,6 +2,8 @@
 
 #include <sddl.h>
 
+#include "setup/standard_report.h"
+
 namespace setup {
 namespace {
 
@@ -38,7 +40,8 @@ SingleInstance::SingleInstance() {
 }
 
 void ActivateRunningInstaller() {
-  HWND window = FindWindowW(L"TFormMain", nullptr);
+  // The class and the caption both: another program may well have a window of the same class.
+  HWND window = FindWindowW(L"TFormMain", kApplicationTitle);
   if (!window) return;
   if (IsIconic(window)) ShowWindow(window, SW_RESTORE);
   SetForegroundWindow(GetLastActivePopup(window));

@@ -59,6 +59,8 @@ TEST(ParseCommandLine, NamesTheFirstUnacceptableArgument) {
       {L"x /LOG=", L"/LOG="},
       {L"x /LOG=setup.txt", L"/LOG=setup.txt"},  // relative
       {L"x /LOG=C:setup.txt", L"/LOG=C:setup.txt"},
+      {L"x /LOG=\\\\.\\PhysicalDrive0", L"/LOG=\\\\.\\PhysicalDrive0"},  // a device
+      {L"x /LOG=\\\\?\\C:\\l.txt", L"/LOG=\\\\?\\C:\\l.txt"},
       {L"x / /SILENT", L"/"},
       {L"x \"\"", L"\"\""},
       {L"x /SILENT bad1 bad2", L"bad1"},

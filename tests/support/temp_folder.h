@@ -13,9 +13,14 @@ class TempFolder {
     char base[MAX_PATH];
     GetTempPathA(MAX_PATH, base);
     static int counter = 0;
-    path_ = std::string(base) + "setup-test-" + std::to_string(GetCurrentProcessId()) + "-" +
-            std::to_string(++counter);
-    CreateDirectoryA(path_.c_str(), nullptr);
+    for (;;) {
+      path_ = std::string(base) + "setup-test-" + std::to_string(GetCurrentProcessId()) + "-" +
+              std::to_string(++counter);
+      if (CreateDirectoryA(path_.c_str(), nullptr)) break;
+      // Left by an earlier run whose process had the same id (Wine reuses small ids), perhaps
+      // with files that a tool wrote after that run had cleared it: cleared, and not used.
+      RemoveTree(path_);
+    }
   }
   ~TempFolder() { RemoveTree(path_); }
   TempFolder(const TempFolder&) = delete;
