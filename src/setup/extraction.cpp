@@ -11,7 +11,6 @@
 #include "setup/dialogs.h"
 #include "setup/folder_macros.h"
 #include "setup/globals.h"
-#include "win32/file_source.h"
 #include "win32/files.h"
 #include "win32/handles.h"
 #include "win32/wide_text.h"
@@ -92,7 +91,7 @@ enum class EntryOutcome { kNext, kStop };
 
 class ArchiveRun {
  public:
-  ArchiveRun(const std::string& archivePath, win::FileSource& archive, TMessages& messages,
+  ArchiveRun(const std::string& archivePath, dt::ByteSource& archive, TMessages& messages,
              bool overwrite, InstallView& view)
       : archivePath_(archivePath),
         archive_(archive),
@@ -152,7 +151,7 @@ class ArchiveRun {
   }
 
   const std::string& archivePath_;
-  win::FileSource& archive_;
+  dt::ByteSource& archive_;
   TMessages& messages_;
   const bool overwrite_;
   InstallView& view_;
@@ -163,11 +162,18 @@ class ArchiveRun {
 
 void UnpackArchive(const std::string& archivePath, TMessages& messages, bool overwrite,
                    InstallView& view) {
-  win::FileSource archive(archivePath);
-  if (!archive.is_open()) {
+  UnpackArchive(*ArchiveFile(archivePath), messages, overwrite, view);
+}
+
+void UnpackArchive(const ArchiveSource& source, TMessages& messages, bool overwrite,
+                   InstallView& view) {
+  const std::string& archivePath = source.Name();
+  const std::unique_ptr<dt::ByteSource> opened = source.Open();
+  if (!opened) {
     messages.Error = OpenError(archivePath);
     return;
   }
+  dt::ByteSource& archive = *opened;
   const dt::Directory directory = dt::ReadDirectory(archive);
   if (directory.formatError) messages.Error = FormatError(archivePath);
 

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "setup/archive_source.h"
 #include "setup/install_view.h"
 #include "setup/messages.h"
 
@@ -14,6 +15,9 @@ namespace setup {
 // queue once per entry and once at the end. The first failure ends the run with its text in
 // messages.Error; a file that cannot be written is asked about (Abort, Retry, Ignore).
 void UnpackArchive(const std::string& archivePath, TMessages& messages, bool overwrite,
+                   InstallView& view);
+// The same for an archive wherever it lies; its messages name it by archive.Name().
+void UnpackArchive(const ArchiveSource& archive, TMessages& messages, bool overwrite,
                    InstallView& view);
 
 // The size of the buffer through which every payload is copied.

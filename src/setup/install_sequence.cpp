@@ -5,43 +5,39 @@
 #include "setup/globals.h"
 #include "setup/messages.h"
 #include "setup/registration.h"
-#include "win32/files.h"
 
 namespace setup {
 namespace {
 
-std::string ArchivePath(const char* name) {
-  return SourceDir + "\\" + name;
-}
-
-std::int64_t ArchiveSize(const char* name) {
-  return static_cast<std::int64_t>(win::GetFileSize64ByName(ArchivePath(name)).value_or(0));
-}
-
-// Unpacks one archive if it exists; true when the run is to go on.
-bool UnpackIfPresent(const char* name, bool overwrite, TMessages& messages, InstallView& view) {
-  if (!win::FileExistsQuiet(ArchivePath(name))) return true;
-  UnpackArchive(ArchivePath(name), messages, overwrite, view);
+// Unpacks one archive if the distribution carries it; true when the run is to go on.
+bool UnpackIfPresent(const ArchiveSource& archive, bool overwrite, TMessages& messages,
+                     InstallView& view) {
+  if (!archive.Present()) return true;
+  UnpackArchive(archive, messages, overwrite, view);
   return !view.Aborted() && messages.Error.empty();
 }
 
 }  // namespace
 
 bool RunInstall(InstallView& view) {
-  return RunInstall(view, SystemRegistry());
+  return RunInstall(view, SystemRegistry(), ArchivesOfThisProgram());
 }
 
 bool RunInstall(InstallView& view, ProductRegistry& registry) {
+  return RunInstall(view, registry, ArchivesBeside(SourceDir));
+}
+
+bool RunInstall(InstallView& view, ProductRegistry& registry, const ArchiveSources& archives) {
   TMessages messages;
   TotalBytes = 0;
   DoneBytes = 0;
-  TotalBytes += ArchiveSize("ProgramFiles.dt");
-  TotalBytes += ArchiveSize("SystemFiles.dt");
+  TotalBytes += static_cast<std::int64_t>(archives.programFiles->Size());
+  TotalBytes += static_cast<std::int64_t>(archives.systemFiles->Size());
   view.SetGaugeMax(dt::ToGauge(TotalBytes, TotalBytes));
   view.SetGaugeVisible(true);
 
-  if (UnpackIfPresent("ProgramFiles.dt", /*overwrite=*/true, messages, view) &&
-      UnpackIfPresent("SystemFiles.dt", /*overwrite=*/false, messages, view)) {
+  if (UnpackIfPresent(*archives.programFiles, /*overwrite=*/true, messages, view) &&
+      UnpackIfPresent(*archives.systemFiles, /*overwrite=*/false, messages, view)) {
     view.SetGaugePosition(dt::ToGauge(TotalBytes, TotalBytes));
     view.SetGaugeVisible(false);
     view.SetFileLabel(L"Регистрация библиотек программы...");
