@@ -84,6 +84,23 @@ bench() {
   say "throughput ($mib MiB): Setup $setup_ms ms ($mibps MiB/s); cp $cp_ms ms; Win32 copy under Wine $floor ms; NSIS $nsis_ms ms"
   say "  Setup / Wine floor = $(ratio "$setup_ms" "$floor"); Setup / cp = $(ratio "$setup_ms" "$cp_ms"); NSIS / Setup = $(ratio "$nsis_ms" "$setup_ms")"
 
+  echo "== 1b. one file against three: the same payload from inside Setup.exe, medians of three"
+  mkdir -p "$work/bigone-dist"
+  "$dtpack" bundle --setup "$work/big-dist/Setup.exe" --program-files "$work/big-dist/ProgramFiles.dt" \
+    -o "$work/bigone-dist/Setup.exe" >/dev/null
+  local three=() one=() one_peak=0 ms_ peak_
+  for round in 1 2 3; do
+    rm -rf "$work/round"; sync; read -r ms_ peak_ < <(setup_run big "$work/round"); three+=("$ms_")
+    rm -rf "$work/round"; sync; read -r ms_ one_peak < <(setup_run bigone "$work/round"); one+=("$ms_")
+    cmp -s "$work/big/payload.bin" "$work/round/payload.bin" || { echo "bench: the one-file installer wrote a different file" >&2; exit 1; }
+  done
+  rm -rf "$work/round"
+  local three_med one_med
+  three_med=$(printf '%s\n' "${three[@]}" | sort -n | sed -n 2p)
+  one_med=$(printf '%s\n' "${one[@]}" | sort -n | sed -n 2p)
+  say "one file against three ($mib MiB, medians of three): one-file installer $one_med ms (${one[*]}), three files $three_med ms (${three[*]})"
+  say "  one file / three files = $(ratio "$one_med" "$three_med"); peak working set of the one-file installer $((one_peak / 1024)) KiB"
+
   echo "== 2. many small files: 1024 x 4 KiB"
   tar -C "$work/small" -cf "$work/small.tar" .
   sync; read -r small_ms small_peak < <(setup_run small "$work/setup-small")
