@@ -90,23 +90,6 @@ TEST_P(BundleLayoutTest, AnImageWithNothingBehindItIsPlainSignedOrNot) {
   }
 }
 
-TEST_P(BundleLayoutTest, ACutBundleIsBrokenAtEveryLengthAroundTheTrailerAndTheTable) {
-  for (const bool sign : {false, true}) {
-    const std::string stub = FakePe(is64());
-    std::string full = dt::BuildBundle(stub, {kProgram, kSystem});
-    if (sign) full = FakeSign(full, is64());
-    for (std::size_t length = stub.size() + 1; length < full.size(); ++length) {
-      const auto layout = Layout(full.substr(0, length));
-      ASSERT_TRUE(layout);
-      EXPECT_EQ(layout->kind, Kind::kBroken) << "signed " << sign << ", cut to " << length;
-    }
-    for (std::size_t length = 0x40; length < stub.size(); length += 0x40) {
-      const auto layout = Layout(full.substr(0, length));
-      EXPECT_TRUE(!layout || layout->kind == Kind::kBroken) << "cut to " << length;
-    }
-  }
-}
-
 TEST_P(BundleLayoutTest, NoByteOfTheCertificateTableOrItsDirectoryEntrySmugglesInAnArchive) {
   const std::string unsignedFile = dt::BuildBundle(FakePe(is64()), {kProgram, std::nullopt});
   const std::string file = FakeSign(unsignedFile, is64(), 0x60);
