@@ -94,28 +94,6 @@ int ForEachArchive(const fs::path& path, std::ostream& report, const std::string
   return status;
 }
 
-}  // namespace
-
-int List(const fs::path& archive, std::ostream& out, std::ostream& err) {
-  return ForEachArchive(
-      archive, err,
-      "dtpack: ", [&](dt::ByteSource& source, const std::string& shown, std::string_view name) {
-        const auto dir = OpenDirectory(shown, source, err);
-        if (!dir) return 1;
-        if (!name.empty()) out << name << ":\n";
-        int status = 0;
-        for (const auto& item : dir->items) {
-          const auto size = dt::ReadPayloadSize(source, item);
-          out << (size ? std::to_string(*size) : std::string("?")) << '\t' << item.Offset << '\t'
-              << ShowStored(item.Name) << '\n';
-          if (!size) status = 1;
-        }
-        return status;
-      });
-}
-
-namespace {
-
 // Checks one archive; problems and the summary go to `out`, each line after `lead`.
 int VerifyOne(dt::ByteSource& source, const std::string& lead, std::ostream& out) {
   int problems = 0;
@@ -181,17 +159,7 @@ int VerifyOne(dt::ByteSource& source, const std::string& lead, std::ostream& out
   return problems == 0 ? 0 : 1;
 }
 
-}  // namespace
-
-int Verify(const fs::path& archive, std::ostream& out) {
-  return ForEachArchive(
-      archive, out, "", [&](dt::ByteSource& source, const std::string&, std::string_view name) {
-        return VerifyOne(source, name.empty() ? std::string() : std::string(name) + ": ", out);
-      });
-}
-
-namespace {
-
+// Unpacks one archive into dir, one line per file written.
 int UnpackOne(dt::ByteSource& source, const std::string& shown, const fs::path& dir,
               std::ostream& out, std::ostream& err) {
   const auto directory = OpenDirectory(shown, source, err);
@@ -230,6 +198,31 @@ int UnpackOne(dt::ByteSource& source, const std::string& shown, const fs::path& 
 }
 
 }  // namespace
+
+int List(const fs::path& archive, std::ostream& out, std::ostream& err) {
+  return ForEachArchive(
+      archive, err,
+      "dtpack: ", [&](dt::ByteSource& source, const std::string& shown, std::string_view name) {
+        const auto dir = OpenDirectory(shown, source, err);
+        if (!dir) return 1;
+        if (!name.empty()) out << name << ":\n";
+        int status = 0;
+        for (const auto& item : dir->items) {
+          const auto size = dt::ReadPayloadSize(source, item);
+          out << (size ? std::to_string(*size) : std::string("?")) << '\t' << item.Offset << '\t'
+              << ShowStored(item.Name) << '\n';
+          if (!size) status = 1;
+        }
+        return status;
+      });
+}
+
+int Verify(const fs::path& archive, std::ostream& out) {
+  return ForEachArchive(
+      archive, out, "", [&](dt::ByteSource& source, const std::string&, std::string_view name) {
+        return VerifyOne(source, name.empty() ? std::string() : std::string(name) + ": ", out);
+      });
+}
 
 int Unpack(const fs::path& archive, const fs::path& root, std::ostream& out, std::ostream& err) {
   return ForEachArchive(
