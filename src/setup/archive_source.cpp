@@ -82,8 +82,8 @@ ArchiveSources ArchivesOf(const std::string& programPath, const std::string& fol
 }
 
 ArchiveSources ArchivesOfThisProgram() {
-  const auto path = win::ProgramFilePath();
-  return ArchivesOf(path.value_or(SourceDir + "\\Setup.exe"), SourceDir);
+  // Without its own path the program cannot read its headers, and so fails to open its archives.
+  return ArchivesOf(win::ProgramFilePath().value_or(std::string()), SourceDir);
 }
 
 }  // namespace setup
