@@ -119,6 +119,19 @@ bench() {
   say "$mib MiB: plain Win32 copy $(figure "${copy[@]}"); wizard $(figure "${wizard[@]}"); unattended $(figure "${unattended[@]}"); NSIS $(figure "${nsis[@]}")"
   say "  wizard / plain copy = $(ratio "$w" "$c") (goal 1.05 at most); unattended / plain copy = $(ratio "$u" "$c"); NSIS / wizard = $(ratio "$n" "$w")"
 
+  echo "== 1b. one file against three: the same payload from inside Setup.exe, $rounds rounds"
+  mkdir -p "$work/bigone-dist"
+  "$dtpack" bundle --setup "$work/big-dist/Setup.exe" --program-files "$work/big-dist/ProgramFiles.dt" \
+    -o "$work/bigone-dist/Setup.exe" >/dev/null
+  local three=() one=() one_peak=()
+  for round in $(seq 1 "$rounds"); do
+    sync; read -r t out < <(wizard_run big "$work/out"); three+=("$t"); rm -rf "$work/out"
+    sync; read -r t out < <(wizard_run bigone "$work/out"); one+=("$t"); one_peak+=("$out")
+    same_file "$work/big/payload.bin" "$work/out/payload.bin" "the one-file installer"; rm -rf "$work/out"
+  done
+  say "one file against three ($mib MiB, wizard): one-file installer $(figure "${one[@]}"); three files $(figure "${three[@]}")"
+  say "  one file / three files = $(ratio "$(median "${one[@]}")" "$(median "${three[@]}")") (goal 1.05 at most); peak working set of the one-file installer $(( $(median "${one_peak[@]}") / 1024 )) KiB"
+
   echo "== 2. 1024 files of 4 KiB, $rounds rounds"
   tar -C "$work/small" -cf "$work/small.tar" .
   local tar=() swizard=() sunattended=() snsis=()

@@ -8,7 +8,7 @@ source "$here/env.sh"
 need=()
 have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
 packages=(wine wine32:i386 wine64 fonts-wine g++-mingw-w64-i686 g++-mingw-w64-x86-64 xvfb clang libclang-rt-14-dev
-          locales cmake ninja-build googletest libcli11-dev xdotool imagemagick python3)
+          locales cmake ninja-build googletest libcli11-dev xdotool imagemagick python3 osslsigncode)
 for p in "${packages[@]}"; do have_pkg "$p" || need+=("$p"); done
 
 sudo_=""

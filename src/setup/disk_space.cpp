@@ -9,8 +9,8 @@
 
 #include "core/archive_format.h"
 #include "core/text.h"
+#include "setup/archive_source.h"
 #include "setup/folder_macros.h"
-#include "setup/package_archives.h"
 #include "win32/file_source.h"
 #include "win32/files.h"
 #include "win32/wide_text.h"
@@ -57,6 +57,11 @@ class SpaceTally {
   void AddArchive(const ArchiveToCheck& archive) {
     win::FileSource source(archive.path);
     if (source.is_open()) AddArchive(source, archive.overwrite);
+  }
+
+  void AddArchive(const ArchiveSource& archive, bool overwrite) {
+    if (!archive.Present()) return;
+    if (const auto source = archive.Open()) AddArchive(*source, overwrite);
   }
 
   void AddArchive(dt::ByteSource& source, bool overwrite) {
@@ -141,15 +146,6 @@ std::wstring DoubledAmpersands(const std::wstring& text) {
   return result;
 }
 
-// The distribution's archives, where the run finds them.
-std::vector<ArchiveToCheck> DistributionArchives() {
-  std::vector<ArchiveToCheck> archives;
-  for (const PackageArchive& archive : kPackageArchives) {
-    archives.push_back({PackageArchivePath(archive.name), archive.overwrite});
-  }
-  return archives;
-}
-
 std::uint64_t MiBRoundedUp(std::uint64_t bytes) {
   return bytes / kMiB + (bytes % kMiB ? 1 : 0);
 }
@@ -163,9 +159,17 @@ std::vector<VolumeSpace> MeasureDiskSpace(const std::string& installFolder,
   return tally.Volumes();
 }
 
+std::vector<VolumeSpace> MeasureDiskSpace(const std::string& installFolder,
+                                          const ArchiveSources& archives) {
+  SpaceTally tally(installFolder);
+  tally.AddArchive(*archives.programFiles, /*overwrite=*/true);
+  tally.AddArchive(*archives.systemFiles, /*overwrite=*/false);
+  return tally.Volumes();
+}
+
 std::vector<VolumeSpace> FindDiskShortfalls(const std::string& installFolder) {
   std::vector<VolumeSpace> shortfalls;
-  for (const VolumeSpace& volume : MeasureDiskSpace(installFolder, DistributionArchives())) {
+  for (const VolumeSpace& volume : MeasureDiskSpace(installFolder, ArchivesOfThisProgram())) {
     if (volume.FallsShort()) shortfalls.push_back(volume);
   }
   return shortfalls;
@@ -180,7 +184,7 @@ std::wstring DiskSpaceQuestion(const VolumeSpace& volume) {
 
 DiskSpaceVerdict CheckDiskSpaceUnattended(const std::string& installFolder) {
   DiskSpaceVerdict verdict;
-  for (const VolumeSpace& volume : MeasureDiskSpace(installFolder, DistributionArchives())) {
+  for (const VolumeSpace& volume : MeasureDiskSpace(installFolder, ArchivesOfThisProgram())) {
     const std::string figures = "needed " + std::to_string(MiBRoundedUp(volume.needed)) +
                                 " MB, free " + std::to_string(volume.free / kMiB) + " MB (" +
                                 std::to_string(volume.needed) + " bytes needed, " +

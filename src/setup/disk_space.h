@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "setup/archive_source.h"
+
 namespace setup {
 
 // One archive to check, as the run will unpack it.
@@ -32,8 +34,12 @@ struct VolumeSpace {
 std::vector<VolumeSpace> MeasureDiskSpace(const std::string& installFolder,
                                           const std::vector<ArchiveToCheck>& archives);
 
-// The volumes that fall short, for installFolder and the distribution's two archives, found
-// where the run finds them.
+// The same for the two archives of a run, wherever they lie.
+std::vector<VolumeSpace> MeasureDiskSpace(const std::string& installFolder,
+                                          const ArchiveSources& archives);
+
+// The volumes that fall short, for installFolder and the running program's two archives (the
+// ones its run unpacks: inside it when it is a one-file installer, beside it otherwise).
 std::vector<VolumeSpace> FindDiskShortfalls(const std::string& installFolder);
 
 // The wizard's question for a volume that falls short (МБ = 2^20 bytes; needed rounded up, free

@@ -14,7 +14,6 @@
 #include "setup/folder_macros.h"
 #include "setup/globals.h"
 #include "setup/install_log.h"
-#include "win32/file_source.h"
 #include "win32/files.h"
 #include "win32/handles.h"
 #include "win32/wide_text.h"
@@ -136,7 +135,7 @@ enum class EntryOutcome { kNext, kStop };
 
 class ArchiveRun {
  public:
-  ArchiveRun(const std::string& archivePath, win::FileSource& archive, TMessages& messages,
+  ArchiveRun(const std::string& archivePath, dt::ByteSource& archive, TMessages& messages,
              bool overwrite, InstallView& view, InstallLog& log)
       : archivePath_(archivePath),
         archive_(archive),
@@ -219,7 +218,7 @@ class ArchiveRun {
   }
 
   const std::string& archivePath_;
-  win::FileSource& archive_;
+  dt::ByteSource& archive_;
   TMessages& messages_;
   const bool overwrite_;
   InstallView& view_;
@@ -233,16 +232,23 @@ class ArchiveRun {
 
 void UnpackArchive(const std::string& archivePath, TMessages& messages, bool overwrite,
                    InstallView& view, InstallLog& log) {
-  win::FileSource archive(archivePath);
-  if (!archive.is_open()) {
+  UnpackArchive(*ArchiveFile(archivePath), messages, overwrite, view, log);
+}
+
+void UnpackArchive(const ArchiveSource& source, TMessages& messages, bool overwrite,
+                   InstallView& view, InstallLog& log) {
+  const std::string& archivePath = source.Name();
+  const std::unique_ptr<dt::ByteSource> opened = source.Open();
+  if (!opened) {
+    const DWORD systemError = GetLastError();
     messages.Error = OpenError(archivePath);
     log.Write(L"archive " + Quoted(archivePath) + L" cannot be read: " + messages.Error +
-              L" (system error " + std::to_wstring(GetLastError()) + L")");
+              L" (system error " + std::to_wstring(systemError) + L")");
     return;
   }
+  dt::ByteSource& archive = *opened;
   const dt::Directory directory = dt::ReadDirectory(archive);
-  const std::wstring size =
-      std::to_wstring(win::GetFileSize64ByName(archivePath).value_or(0)) + L" bytes";
+  const std::wstring size = std::to_wstring(source.Size()) + L" bytes";
   if (directory.formatError) {
     messages.Error = FormatError(archivePath);
     log.Write(L"archive " + Quoted(archivePath) + L", " + size + L": " + messages.Error);

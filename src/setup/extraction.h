@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "setup/archive_source.h"
 #include "setup/install_log.h"
 #include "setup/install_view.h"
 #include "setup/messages.h"
@@ -17,6 +18,9 @@ namespace setup {
 // file written is recorded in messages.Written with its final size. The archive, each entry and
 // each question go to the log.
 void UnpackArchive(const std::string& archivePath, TMessages& messages, bool overwrite,
+                   InstallView& view, InstallLog& log = NoLog());
+// The same for an archive wherever it lies; its messages name it by archive.Name().
+void UnpackArchive(const ArchiveSource& archive, TMessages& messages, bool overwrite,
                    InstallView& view, InstallLog& log = NoLog());
 
 // The size of the buffer through which every payload is copied.

@@ -4,29 +4,20 @@
 #include "setup/extraction.h"
 #include "setup/globals.h"
 #include "setup/messages.h"
-#include "setup/package_archives.h"
 #include "setup/registration.h"
 #include "win32/files.h"
 
 namespace setup {
 namespace {
 
-std::string ArchivePath(const char* name) {
-  return PackageArchivePath(name);
-}
-
-std::int64_t ArchiveSize(const char* name) {
-  return static_cast<std::int64_t>(win::GetFileSize64ByName(ArchivePath(name)).value_or(0));
-}
-
-// Unpacks one archive if it exists; true when the run is to go on.
-bool UnpackIfPresent(const char* name, bool overwrite, TMessages& messages, InstallView& view,
-                     InstallLog& log) {
-  if (!win::FileExistsQuiet(ArchivePath(name))) {
-    log.WriteAnsi("archive \"" + ArchivePath(name) + "\" is not there: skipped");
+// Unpacks one archive if the distribution carries it; true when the run is to go on.
+bool UnpackIfPresent(const ArchiveSource& archive, bool overwrite, TMessages& messages,
+                     InstallView& view, InstallLog& log) {
+  if (!archive.Present()) {
+    log.WriteAnsi("archive \"" + archive.Name() + "\" is not there: skipped");
     return true;
   }
-  UnpackArchive(ArchivePath(name), messages, overwrite, view, log);
+  UnpackArchive(archive, messages, overwrite, view, log);
   return !view.Aborted() && messages.Error.empty();
 }
 
@@ -39,21 +30,25 @@ bool PrepareInstallFolder(const std::string& folder) {
 }
 
 bool RunInstall(InstallView& view, InstallLog& log) {
-  return RunInstall(view, SystemRegistry(), log);
+  return RunInstall(view, SystemRegistry(), ArchivesOfThisProgram(), log);
 }
 
 bool RunInstall(InstallView& view, ProductRegistry& registry, InstallLog& log) {
+  return RunInstall(view, registry, ArchivesBeside(SourceDir), log);
+}
+
+bool RunInstall(InstallView& view, ProductRegistry& registry, const ArchiveSources& archives,
+                InstallLog& log) {
   TMessages messages;
   TotalBytes = 0;
   DoneBytes = 0;
-  const auto& [programFiles, systemFiles] = kPackageArchives;
-  TotalBytes += ArchiveSize(programFiles.name);
-  TotalBytes += ArchiveSize(systemFiles.name);
+  TotalBytes += static_cast<std::int64_t>(archives.programFiles->Size());
+  TotalBytes += static_cast<std::int64_t>(archives.systemFiles->Size());
   view.SetGaugeMax(dt::ToGauge(TotalBytes, TotalBytes));
   view.SetGaugeVisible(true);
 
-  if (UnpackIfPresent(programFiles.name, programFiles.overwrite, messages, view, log) &&
-      UnpackIfPresent(systemFiles.name, systemFiles.overwrite, messages, view, log)) {
+  if (UnpackIfPresent(*archives.programFiles, /*overwrite=*/true, messages, view, log) &&
+      UnpackIfPresent(*archives.systemFiles, /*overwrite=*/false, messages, view, log)) {
     view.SetGaugePosition(dt::ToGauge(TotalBytes, TotalBytes));
     view.SetGaugeVisible(false);
     view.SetFileLabel(L"Регистрация библиотек программы...");

@@ -1,6 +1,7 @@
 // One installation run, from sizing the archives to the registration stage.
 #pragma once
 
+#include "setup/archive_source.h"
 #include "setup/install_log.h"
 #include "setup/install_view.h"
 #include "setup/registration.h"
@@ -11,12 +12,16 @@ namespace setup {
 // completed), created with every missing parent; true when it is an existing folder then.
 bool PrepareInstallFolder(const std::string& folder);
 
-// Runs the installation into InstallFolder from the archives in SourceDir; true when it
-// completed, false after a cancel or an error (the error box has then been shown). Errors raised
-// by the registration stage pass to the caller. Every step goes to the log; the registration
-// tools started are handed to the view.
+// Runs the installation into InstallFolder from the running program's archives (inside it when it
+// is a one-file installer, beside it in SourceDir otherwise); true when it completed, false after
+// a cancel or an error (the error box has then been shown). Errors raised by the registration
+// stage pass to the caller. Every step goes to the log; the registration tools started are
+// handed to the view.
 bool RunInstall(InstallView& view, InstallLog& log = NoLog());
-// The same with another registry (tests).
+// The same with another registry, from the archives in SourceDir (tests).
 bool RunInstall(InstallView& view, ProductRegistry& registry, InstallLog& log = NoLog());
+// The same from the given archives.
+bool RunInstall(InstallView& view, ProductRegistry& registry, const ArchiveSources& archives,
+                InstallLog& log = NoLog());
 
 }  // namespace setup

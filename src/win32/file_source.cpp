@@ -4,10 +4,11 @@
 
 namespace win {
 
-FileSource::FileSource(const std::string& path)
-    : file_(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN,
-                        nullptr)) {}
+FileSource::FileSource(const std::string& path, Sharing sharing)
+    : file_(CreateFileA(
+          path.c_str(), GENERIC_READ,
+          sharing == Sharing::kRead ? FILE_SHARE_READ : FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr)) {}
 
 std::size_t FileSource::Read(std::span<std::byte> dst) {
   const DWORD want = static_cast<DWORD>(std::min<std::size_t>(dst.size(), 1u << 30));

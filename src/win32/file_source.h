@@ -10,8 +10,12 @@ namespace win {
 
 class FileSource final : public dt::ByteSource {
  public:
-  // Opens for reading, letting other processes read and write the file meanwhile.
-  explicit FileSource(const std::string& path);
+  enum class Sharing {
+    kReadWrite,  // others may read and write the file meanwhile (an archive beside the program)
+    kRead,       // others may only read it (the program's own file)
+  };
+  // Opens for reading, letting other processes share the file as `sharing` says.
+  explicit FileSource(const std::string& path, Sharing sharing = Sharing::kReadWrite);
   bool is_open() const { return static_cast<bool>(file_); }
 
   std::size_t Read(std::span<std::byte> dst) override;

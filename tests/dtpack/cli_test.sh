@@ -35,5 +35,9 @@ expect 1 "missing archive" -- "$dtpack" list "$work/none.dt"
 printf '\x01' >"$work/bad.dt"
 expect 1 "verify a broken archive" -- "$dtpack" verify "$work/bad.dt"
 
+expect 2 "bundle without --setup" -- "$dtpack" bundle -o "$work/one.exe"
+expect 1 "bundle of a stub that is no program" -- "$dtpack" bundle --setup "$work/p.dt" -o "$work/one.exe"
+[ ! -e "$work/one.exe" ] || { echo "FAIL: a refused bundle left a file"; failures=$((failures + 1)); }
+
 echo "dtpack cli: $failures failed"
 [ "$failures" -eq 0 ]

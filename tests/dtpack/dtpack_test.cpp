@@ -4,11 +4,15 @@
 #include <random>
 #include <sstream>
 
+#include "bundle.h"
 #include "console.h"
 #include "core/archive_format.h"
+#include "core/archive_writer.h"
+#include "core/bundle_format.h"
 #include "core/stream_source.h"
 #include "examine.h"
 #include "pack.h"
+#include "support/fake_pe.h"
 
 namespace {
 namespace fs = std::filesystem;
@@ -152,6 +156,90 @@ TEST_F(DtpackTest, UnpackNeverLeavesItsFolder) {
   std::ostringstream out, err;
   EXPECT_EQ(dtpack::Unpack(root_ / "e.dt", root_ / "out", out, err), 1);
   EXPECT_FALSE(fs::exists(root_ / "escape.txt"));
+}
+
+// A one-file installer of a stand-in Setup.exe with two small archives.
+class DtpackBundleTest : public DtpackTest {
+ protected:
+  void SetUp() override {
+    DtpackTest::SetUp();
+    setup = Write("Setup.exe", testing_support::FakePe(false, /*odd=*/true));
+    program = Write("ProgramFiles.dt", dt::BuildArchive({{"%InstallDir%\\a.txt", "program"}}));
+    system = Write("SystemFiles.dt", dt::BuildArchive({{"%System32%\\b.dll", "system"}}));
+  }
+  dtpack::BundleReport Bundle(const fs::path& out, bool withProgram = true) {
+    return dtpack::Bundle(
+        {setup, {withProgram ? std::optional(program) : std::nullopt, system}, out});
+  }
+  fs::path setup, program, system;
+};
+
+TEST_F(DtpackBundleTest, BundlesThenListsVerifiesAndUnpacksEachArchive) {
+  const auto report = Bundle(root_ / "one.exe");
+  const std::string bytes = Read(root_ / "one.exe");
+  EXPECT_EQ(bytes.size(), report.bytes);
+  EXPECT_EQ(bytes.substr(0, Read(setup).size()), Read(setup));
+  ASSERT_TRUE(report.windows[0] && report.windows[1]);
+  EXPECT_EQ(report.windows[0]->offset % 8, 0u);
+  EXPECT_EQ(bytes.substr(report.windows[1]->offset, report.windows[1]->length), Read(system));
+  EXPECT_EQ(bytes.size() % 8, 0u);  // a signing tool adds no padding of its own
+
+  std::ostringstream listed, verified, unpacked, err;
+  EXPECT_EQ(dtpack::List(root_ / "one.exe", listed, err), 0) << err.str();
+  EXPECT_NE(listed.str().find("ProgramFiles.dt:\n7\t"), std::string::npos) << listed.str();
+  EXPECT_NE(listed.str().find("SystemFiles.dt:\n6\t"), std::string::npos) << listed.str();
+  EXPECT_EQ(dtpack::Verify(root_ / "one.exe", verified), 0) << verified.str();
+  EXPECT_EQ(verified.str(), "ProgramFiles.dt: ok: 1 entries\nSystemFiles.dt: ok: 1 entries\n");
+  EXPECT_EQ(dtpack::Unpack(root_ / "one.exe", root_ / "out", unpacked, err), 0) << err.str();
+  EXPECT_EQ(Read(root_ / "out/ProgramFiles/InstallDir/a.txt"), "program");
+  EXPECT_EQ(Read(root_ / "out/SystemFiles/System32/b.dll"), "system");
+
+  // An archive not given is not in the installer.
+  Bundle(root_ / "system-only.exe", /*withProgram=*/false);
+  std::ostringstream only;
+  EXPECT_EQ(dtpack::Verify(root_ / "system-only.exe", only), 0);
+  EXPECT_EQ(only.str(), "SystemFiles.dt: ok: 1 entries\n");
+}
+
+TEST_F(DtpackBundleTest, RefusesWhatCannotBecomeAOneFileInstallerAndWritesNothing) {
+  Bundle(root_ / "one.exe");
+  const fs::path signedStub =
+      Write("signed.exe", testing_support::FakeSign(Read(setup), /*is64=*/false));
+  const struct {
+    dtpack::BundleInputs inputs;
+    const char* why;
+  } cases[] = {
+      {{program, {program, std::nullopt}, root_ / "x.exe"}, "MZ"},
+      {{root_ / "one.exe", {program, std::nullopt}, root_ / "x.exe"}, "already carries"},
+      {{signedStub, {program, std::nullopt}, root_ / "x.exe"}, "signed"},
+      {{setup, {program, std::nullopt}, setup}, "is one of the inputs"},
+      {{setup, {program, std::nullopt}, program}, "is one of the inputs"},
+      {{setup, {root_ / "none.dt", std::nullopt}, root_ / "x.exe"}, "not a file"},
+  };
+  const std::string before = Read(program);
+  for (const auto& c : cases) {
+    try {
+      dtpack::Bundle(c.inputs);
+      ADD_FAILURE() << "not refused: " << c.why;
+    } catch (const dtpack::InputError& e) {
+      EXPECT_NE(std::string(e.what()).find(c.why), std::string::npos) << e.what();
+    }
+    EXPECT_FALSE(fs::exists(root_ / "x.exe"));
+    EXPECT_FALSE(fs::exists(root_ / "x.exe.partial"));
+  }
+  EXPECT_EQ(Read(program), before);
+  EXPECT_EQ(Read(setup), testing_support::FakePe(false, true));
+}
+
+TEST_F(DtpackBundleTest, ABrokenOrEmptyInstallerIsReportedNotRead) {
+  Bundle(root_ / "one.exe");
+  const std::string bytes = Read(root_ / "one.exe");
+  Write("cut.exe", bytes.substr(0, bytes.size() - 1));
+  std::ostringstream out, err;
+  EXPECT_EQ(dtpack::Verify(root_ / "cut.exe", out), 1);
+  EXPECT_NE(out.str().find("broken one-file installer"), std::string::npos) << out.str();
+  EXPECT_EQ(dtpack::List(setup, out, err), 1);
+  EXPECT_NE(err.str().find("without archives"), std::string::npos) << err.str();
 }
 
 }  // namespace

@@ -1,10 +1,12 @@
 // The real Setup.exe, started as its own process and driven from outside as a user would.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "core/archive_writer.h"
+#include "core/bundle_format.h"
 #include "driver.h"
 #include "install/install_fixture.h"
 #include "support/temp_folder.h"
@@ -45,12 +47,26 @@ class EndToEnd : public ::testing::Test {
   }
   // The demo product: files, the two stand-in tools, and one file for another macro.
   void DemoArchives() {
-    Archive("ProgramFiles.dt", {{"%InstallDir%\\Maps\\GeoDict.DCT", "dictionary"},
-                                {"%InstallDir%\\KORVU50.DLL", "library"},
-                                {"%InstallDir%\\REGSVR32.EXE", tool},
-                                {"%InstallDir%\\RegTypLib.exe", tool}});
-    Archive("SystemFiles.dt", {{"%InstallDir%\\Maps\\GeoDict.DCT", "not this one"},
-                               {"%InstallDir%\\System\\korvu.sys", "system file"}});
+    WriteFileBytes(dist + "\\ProgramFiles.dt", DemoProgramFiles());
+    WriteFileBytes(dist + "\\SystemFiles.dt", DemoSystemFiles());
+  }
+  std::string DemoProgramFiles() const {
+    return dt::BuildArchive({{"%InstallDir%\\Maps\\GeoDict.DCT", "dictionary"},
+                             {"%InstallDir%\\KORVU50.DLL", "library"},
+                             {"%InstallDir%\\REGSVR32.EXE", tool},
+                             {"%InstallDir%\\RegTypLib.exe", tool}});
+  }
+  std::string DemoSystemFiles() const {
+    return dt::BuildArchive({{"%InstallDir%\\Maps\\GeoDict.DCT", "not this one"},
+                             {"%InstallDir%\\System\\korvu.sys", "system file"}});
+  }
+  // Setup.exe made a one-file installer of the demo, with other archives beside it that it must
+  // never take.
+  std::string DemoBundle() {
+    Archive("ProgramFiles.dt", {{"%InstallDir%\\Maps\\GeoDict.DCT", "beside"}});
+    Archive("SystemFiles.dt", {{"%InstallDir%\\beside.txt", "beside"}});
+    return dt::BuildBundle(ReadFileBytes(FromUnixPath(SETUP_EXE)),
+                           {DemoProgramFiles(), DemoSystemFiles()});
   }
   // An archive that takes a while to unpack: about a thousand entries.
   void SlowArchive() {
@@ -223,6 +239,62 @@ TEST_F(EndToEnd, ACloseRequestDuringTheRunLetsItCompleteThenEnds) {
   EXPECT_EQ(ReadFileBytes(folder + "\\second.txt"), "second");  // the run went on to its end
   EXPECT_TRUE(Exists(folder + "\\Uninstaller.ini"));
   EXPECT_EQ(HklmString(kSettingsKey, "VersionCode"), "5.02");
+}
+
+TEST_F(EndToEnd, AOneFileInstallerInstallsTheDemoFromItsOwnFile) {
+  WriteFileBytes(dist + "\\Setup.exe", DemoBundle());
+  driver::SetupProcess setup(dist + "\\Setup.exe");
+  HWND main = StartAndTypeFolder(setup, folder);
+  ASSERT_TRUE(main);
+  driver::Click(Button(main, L"Начать"));
+  ASSERT_TRUE(driver::WaitFor([&] { return LabelShown(main, L"Установка программы завершена."); }))
+      << "the Finish page did not show";
+  EXPECT_EQ(ReadFileBytes(folder + "\\Maps\\GeoDict.DCT"), "dictionary");
+  EXPECT_EQ(ReadFileBytes(folder + "\\System\\korvu.sys"), "system file");
+  EXPECT_FALSE(Exists(folder + "\\beside.txt"));
+  EXPECT_EQ(HklmString(kSettingsKey, "ProgramDir"), folder);
+  EXPECT_TRUE(Exists(folder + "\\Uninstaller.ini"));
+  driver::Click(Button(main, L"Закрыть"));
+  EXPECT_EQ(setup.WaitForExit(), 0u);
+}
+
+TEST_F(EndToEnd, ACutOneFileInstallerReportsTheOpenErrorAndNeverCompletes) {
+  const std::string bundle = DemoBundle();
+  WriteFileBytes(dist + "\\Setup.exe", bundle.substr(0, bundle.size() - 5));
+  driver::SetupProcess setup(dist + "\\Setup.exe");
+  HWND main = StartAndTypeFolder(setup, folder);
+  ASSERT_TRUE(main);
+  driver::Click(Button(main, L"Начать"));
+  HWND error = setup.AwaitTopWindow(L"Ошибка");
+  ASSERT_TRUE(error) << "no error box";
+  const std::wstring expected =
+      L"Ошибка чтения архива: \"" + win::AnsiToWide(dist) + L"\\Setup.exe\\ProgramFiles.dt\".";
+  EXPECT_TRUE(driver::FindChild(error, expected.c_str())) << "the box does not name the archive";
+  PostMessageW(error, WM_COMMAND, IDOK, 0);
+  ASSERT_TRUE(driver::WaitFor([&] { return LabelShown(main, L"Установка не завершена."); }));
+  EXPECT_FALSE(Exists(folder + "\\Maps\\GeoDict.DCT"));
+  EXPECT_FALSE(HklmString(kSettingsKey, "ProgramDir"));
+  driver::RequestClose(main);
+  EXPECT_EQ(setup.WaitForExit(), 4u);  // the run ended with an error
+}
+
+// A release built outside this program (scripts/sign.sh after dtpack bundle of the demo), given
+// by its Windows path in SETUP_E2E_INSTALLER: it installs the demo product end to end.
+TEST_F(EndToEnd, AGivenOneFileInstallerInstallsTheDemo) {
+  const char* given = std::getenv("SETUP_E2E_INSTALLER");
+  if (!given || !*given) GTEST_SKIP() << "SETUP_E2E_INSTALLER names no installer";
+  ASSERT_TRUE(CopyFileA(given, (dist + "\\Setup.exe").c_str(), FALSE)) << given;
+  driver::SetupProcess setup(dist + "\\Setup.exe");
+  HWND main = StartAndTypeFolder(setup, folder);
+  ASSERT_TRUE(main);
+  driver::Click(Button(main, L"Начать"));
+  ASSERT_TRUE(driver::WaitFor([&] { return LabelShown(main, L"Установка программы завершена."); }))
+      << "the Finish page did not show";
+  EXPECT_TRUE(Exists(folder + "\\KORVU50.DLL"));
+  EXPECT_TRUE(Exists(folder + "\\Maps\\GeoDict.DCT"));
+  EXPECT_TRUE(Exists(folder + "\\Uninstaller.ini"));
+  driver::Click(Button(main, L"Закрыть"));
+  EXPECT_EQ(setup.WaitForExit(), 0u);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/archive_writer.h"
+#include "core/bundle_format.h"
 #include "driver.h"
 #include "install/install_fixture.h"
 #include "support/temp_folder.h"
@@ -197,6 +198,25 @@ TEST_F(Unattended, VerySilentInstallsWithoutAnyWindowAndLogsEveryStep) {
   EXPECT_EQ(std::sscanf(log.c_str(), "%4d-%2d-%2d %2d:%2d:%2d.%3d ", &year, &month, &day, &hour,
                         &minute, &second, &ms),
             7);
+}
+
+// A one-file installer run silently installs from its own file, never from the archives beside
+// it, checks the disk space from the same archives, and its log names them inside the program.
+TEST_F(Unattended, AOneFileInstallerInstallsSilentlyFromItsOwnFile) {
+  DemoArchives();
+  const std::string programFiles = ReadFileBytes(dist + "\\ProgramFiles.dt");
+  const std::string systemFiles = ReadFileBytes(dist + "\\SystemFiles.dt");
+  Archive("ProgramFiles.dt", {{"%InstallDir%\\Maps\\GeoDict.DCT", "beside"}});
+  Archive("SystemFiles.dt", {{"%InstallDir%\\beside.txt", "beside"}});
+  WriteFileBytes(dist + "\\Setup.exe", dt::BuildBundle(ReadFileBytes(FromUnixPath(SETUP_EXE)),
+                                                       {programFiles, systemFiles}));
+  EXPECT_EQ(Run(L"/VERYSILENT \"/DIR=" + W(folder) + L"\" \"/LOG=" + W(logFile) + L"\""), 0u);
+  ExpectInstalled(folder);
+  EXPECT_FALSE(Exists(folder + "\\beside.txt"));
+  const std::string log = win::Utf8ToAnsi(ReadFileBytes(logFile));
+  EXPECT_TRUE(Contains(log, "archive \"" + dist + "\\Setup.exe\\ProgramFiles.dt\", ")) << log;
+  EXPECT_TRUE(Contains(log, "archive \"" + dist + "\\Setup.exe\\SystemFiles.dt\", ")) << log;
+  EXPECT_TRUE(Contains(log, "disk space on \"")) << log;
 }
 
 TEST_F(Unattended, SilentShowsOnlyTheProgressPageIntoARussianFolderAndLogsToTheTempFolder) {

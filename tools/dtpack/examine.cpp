@@ -1,12 +1,15 @@
 #include "examine.h"
 
+#include <algorithm>
 #include <array>
 #include <fstream>
+#include <functional>
 #include <vector>
 
 #include "console.h"
 #include "core/archive_format.h"
 #include "core/archive_rules.h"
+#include "core/bundle_format.h"
 #include "core/cp1251.h"
 #include "core/stream_source.h"
 #include "core/text.h"
@@ -38,47 +41,64 @@ std::optional<fs::path> LocalTarget(const fs::path& dir, const std::string& stor
   return target;
 }
 
-// The directory of an opened archive; nothing, with a message, when the archive cannot be opened
-// or its EntryCount is out of range.
-std::optional<dt::Directory> OpenDirectory(const fs::path& archive, dt::StreamSource& source,
+// The directory of an opened archive; nothing, with a message, when its EntryCount is out of range.
+std::optional<dt::Directory> OpenDirectory(const std::string& shown, dt::ByteSource& source,
                                            std::ostream& err) {
-  if (!source.is_open()) {
-    err << "dtpack: cannot open \"" << ShowPath(archive) << "\"\n";
-    return std::nullopt;
-  }
   dt::Directory dir = dt::ReadDirectory(source);
   if (dir.formatError) {
-    err << "dtpack: \"" << ShowPath(archive) << "\": EntryCount is outside 1..1024\n";
+    err << "dtpack: \"" << shown << "\": EntryCount is outside 1..1024\n";
     return std::nullopt;
   }
   return dir;
 }
 
-}  // namespace
+// One archive to examine: a file of its own (name empty), or one inside a one-file installer.
+using ArchiveVisitor =
+    std::function<int(dt::ByteSource& source, const std::string& shown, std::string_view name)>;
 
-int List(const fs::path& archive, std::ostream& out, std::ostream& err) {
-  dt::StreamSource source(archive);
-  const auto dir = OpenDirectory(archive, source, err);
-  if (!dir) return 1;
+// Calls `visit` for the archive file, or for each archive inside a one-file installer (shown as
+// "Setup.exe\ProgramFiles.dt"); the worst exit status. Problems with the file itself go to
+// `report`, each line after `lead`.
+int ForEachArchive(const fs::path& path, std::ostream& report, const std::string& lead,
+                   const ArchiveVisitor& visit) {
+  const std::string shown = ShowPath(path);
+  dt::StreamSource source(path);
+  if (!source.is_open()) {
+    report << lead << "cannot open \"" << shown << "\"\n";
+    return 1;
+  }
+  std::array<std::byte, 2> magic{};
+  const bool executable =
+      source.Read(magic) == 2 && magic[0] == std::byte{'M'} && magic[1] == std::byte{'Z'};
+  source.Seek(0);
+  if (!executable) return visit(source, shown, {});
+
+  std::string problem;
+  const auto layout = dt::ReadBundleLayout(source, problem);
+  if (layout && layout->kind == dt::BundleLayout::Kind::kPlain) {
+    problem = "a program without archives behind its image";
+  } else if (layout && layout->kind == dt::BundleLayout::Kind::kBroken) {
+    problem = "a broken one-file installer: " + layout->problem;
+  }
+  if (!layout || layout->kind != dt::BundleLayout::Kind::kBundle) {
+    report << lead << "\"" << shown << "\": " << problem << '\n';
+    return 1;
+  }
   int status = 0;
-  for (const auto& item : dir->items) {
-    const auto size = dt::ReadPayloadSize(source, item);
-    out << (size ? std::to_string(*size) : std::string("?")) << '\t' << item.Offset << '\t'
-        << ShowStored(item.Name) << '\n';
-    if (!size) status = 1;
+  for (std::size_t i = 0; i < dt::kBundledArchives; ++i) {
+    if (!layout->archives[i]) continue;
+    dt::WindowSource window(source, *layout->archives[i]);
+    const std::string name(dt::kBundledNames[i]);
+    status = std::max(status, visit(window, shown + "\\" + name, name));
   }
   return status;
 }
 
-int Verify(const fs::path& archive, std::ostream& out) {
-  dt::StreamSource source(archive);
-  if (!source.is_open()) {
-    out << "cannot open \"" << ShowPath(archive) << "\"\n";
-    return 1;
-  }
+// Checks one archive; problems and the summary go to `out`, each line after `lead`.
+int VerifyOne(dt::ByteSource& source, const std::string& lead, std::ostream& out) {
   int problems = 0;
   const auto problem = [&](const std::string& text) {
-    out << text << '\n';
+    out << lead << text << '\n';
     ++problems;
   };
   const std::uint64_t fileSize = source.Size().value_or(0);
@@ -107,7 +127,7 @@ int Verify(const fs::path& archive, std::ostream& out) {
       if (finding.fatal) {
         problem(where + ": " + finding.message);
       } else {
-        out << "warning: " << where << ": " << finding.message << '\n';
+        out << lead << "warning: " << where << ": " << finding.message << '\n';
       }
     }
     if (item.Offset < 0) {
@@ -135,13 +155,14 @@ int Verify(const fs::path& archive, std::ostream& out) {
     }
     if (!n) problem(where + ": the payload cannot be read");
   }
-  if (problems == 0) out << "ok: " << dir.items.size() << " entries\n";
+  if (problems == 0) out << lead << "ok: " << dir.items.size() << " entries\n";
   return problems == 0 ? 0 : 1;
 }
 
-int Unpack(const fs::path& archive, const fs::path& dir, std::ostream& out, std::ostream& err) {
-  dt::StreamSource source(archive);
-  const auto directory = OpenDirectory(archive, source, err);
+// Unpacks one archive into dir, one line per file written.
+int UnpackOne(dt::ByteSource& source, const std::string& shown, const fs::path& dir,
+              std::ostream& out, std::ostream& err) {
+  const auto directory = OpenDirectory(shown, source, err);
   if (!directory) return 1;
   std::vector<std::byte> buffer(1 << 16);
   int status = 0;
@@ -174,6 +195,44 @@ int Unpack(const fs::path& archive, const fs::path& dir, std::ostream& out, std:
     out << ShowPath(*target) << '\n';
   }
   return status;
+}
+
+}  // namespace
+
+int List(const fs::path& archive, std::ostream& out, std::ostream& err) {
+  return ForEachArchive(
+      archive, err,
+      "dtpack: ", [&](dt::ByteSource& source, const std::string& shown, std::string_view name) {
+        const auto dir = OpenDirectory(shown, source, err);
+        if (!dir) return 1;
+        if (!name.empty()) out << name << ":\n";
+        int status = 0;
+        for (const auto& item : dir->items) {
+          const auto size = dt::ReadPayloadSize(source, item);
+          out << (size ? std::to_string(*size) : std::string("?")) << '\t' << item.Offset << '\t'
+              << ShowStored(item.Name) << '\n';
+          if (!size) status = 1;
+        }
+        return status;
+      });
+}
+
+int Verify(const fs::path& archive, std::ostream& out) {
+  return ForEachArchive(
+      archive, out, "", [&](dt::ByteSource& source, const std::string&, std::string_view name) {
+        return VerifyOne(source, name.empty() ? std::string() : std::string(name) + ": ", out);
+      });
+}
+
+int Unpack(const fs::path& archive, const fs::path& root, std::ostream& out, std::ostream& err) {
+  return ForEachArchive(
+      archive, err,
+      "dtpack: ", [&](dt::ByteSource& source, const std::string& shown, std::string_view name) {
+        // The archives of a one-file installer each get a folder: DIR/ProgramFiles,
+        // DIR/SystemFiles.
+        const fs::path dir = name.empty() ? root : root / fs::path(name).stem();
+        return UnpackOne(source, shown, dir, out, err);
+      });
 }
 
 }  // namespace dtpack

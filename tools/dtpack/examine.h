@@ -6,7 +6,8 @@
 
 namespace dtpack {
 
-// Each returns the exit status: 0 when all went well, 1 for a problem with the archive.
+// Each takes an archive or a one-file installer (then each archive inside it in turn) and returns
+// the exit status: 0 when all went well, 1 for a problem with the archive or the installer.
 int List(const std::filesystem::path& archive, std::ostream& out, std::ostream& err);
 int Verify(const std::filesystem::path& archive, std::ostream& out);
 int Unpack(const std::filesystem::path& archive, const std::filesystem::path& dir,

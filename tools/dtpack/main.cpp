@@ -4,6 +4,7 @@
 
 #include <iostream>
 
+#include "bundle.h"
 #include "console.h"
 #include "examine.h"
 #include "pack.h"
@@ -32,6 +33,18 @@ int RunPack(const std::string& out, const std::vector<std::string>& mappings) {
   return 0;
 }
 
+int RunBundle(const dtpack::BundleInputs& inputs) {
+  const auto report = dtpack::Bundle(inputs);
+  std::cout << dtpack::ShowPath(inputs.out) << ": " << report.bytes << " bytes";
+  for (std::size_t i = 0; i < dt::kBundledArchives; ++i) {
+    if (!report.windows[i]) continue;
+    std::cout << ", " << dt::kBundledNames[i] << " at " << report.windows[i]->offset << " ("
+              << report.windows[i]->length << " bytes)";
+  }
+  std::cout << '\n';
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -56,6 +69,18 @@ int main(int argc, char** argv) {
   unpack->add_option("archive", archive)->required();
   unpack->add_option("dir", dir)->required();
 
+  std::string setupExe, programFiles, systemFiles, bundleOut;
+  auto* bundle = app.add_subcommand(
+      "bundle", "A one-file installer: Setup.exe with the archives appended behind its image");
+  bundle->add_option("--setup", setupExe, "The unsigned Setup.exe")->required();
+  bundle->add_option("--program-files", programFiles, "ProgramFiles.dt (missing when not given)");
+  bundle->add_option("--system-files", systemFiles, "SystemFiles.dt (missing when not given)");
+  bundle->add_option("-o,--output", bundleOut, "The one-file installer to write")->required();
+  for (auto* command : {list, verify, unpack}) {
+    command->description(command->get_description() +
+                         "; of an archive, or of each archive in a one-file installer");
+  }
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
@@ -66,6 +91,13 @@ int main(int argc, char** argv) {
   }
 
   try {
+    if (*bundle) {
+      dtpack::BundleInputs inputs{
+          std::filesystem::u8path(setupExe), {}, std::filesystem::u8path(bundleOut)};
+      if (!programFiles.empty()) inputs.archives[0] = std::filesystem::u8path(programFiles);
+      if (!systemFiles.empty()) inputs.archives[1] = std::filesystem::u8path(systemFiles);
+      return RunBundle(inputs);
+    }
     const auto path = std::filesystem::u8path(archive);
     if (*pack) return RunPack(archive, mappings);
     if (*list) return dtpack::List(path, std::cout, std::cerr);

@@ -1,0 +1,67 @@
+// A minimal Windows executable in memory, for tests of the one-file installer's layout: the DOS
+// header, the PE headers (PE32 or PE32+, 16 data directories) and two sections of raw data.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace testing_support {
+
+inline void PutU32(std::string& bytes, std::size_t at, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+}
+inline void PutU16(std::string& bytes, std::size_t at, std::uint16_t v) {
+  bytes[at] = static_cast<char>(v & 0xFF);
+  bytes[at + 1] = static_cast<char>(v >> 8);
+}
+
+inline constexpr std::size_t kFakePeOffset = 0x80;
+inline std::size_t FakeOptionalHeaderSize(bool is64) {
+  return is64 ? 240 : 224;
+}
+// Where the security directory entry (offset, size) of a fake image lies.
+inline std::size_t FakeSecurityEntry(bool is64) {
+  return kFakePeOffset + 24 + (is64 ? 112 : 96) + 4 * 8;
+}
+
+// Headers of 0x200 bytes, then sections at 0x200 (0x200 bytes) and 0x400 (0x100 bytes): the
+// image ends at 0x500. The second section's raw data are not a multiple of 8 long when `odd`.
+inline std::string FakePe(bool is64, bool odd = false) {
+  const std::uint32_t lastSize = odd ? 0x103 : 0x100;
+  std::string pe(0x400 + lastSize, '\x90');
+  std::fill(pe.begin(), pe.begin() + 0x200, '\0');
+  pe[0] = 'M';
+  pe[1] = 'Z';
+  PutU32(pe, 0x3c, kFakePeOffset);
+  const std::size_t h = kFakePeOffset;
+  pe.replace(h, 4, std::string("PE\0\0", 4));
+  PutU16(pe, h + 4, is64 ? 0x8664 : 0x14c);
+  PutU16(pe, h + 6, 2);  // sections
+  PutU16(pe, h + 20, static_cast<std::uint16_t>(FakeOptionalHeaderSize(is64)));
+  const std::size_t opt = h + 24;
+  PutU16(pe, opt, is64 ? 0x20b : 0x10b);
+  PutU32(pe, opt + 60, 0x200);              // SizeOfHeaders
+  PutU32(pe, opt + (is64 ? 108 : 92), 16);  // NumberOfRvaAndSizes
+  const std::size_t sections = opt + FakeOptionalHeaderSize(is64);
+  const std::uint32_t raw[2][2] = {{0x200, 0x200}, {lastSize, 0x400}};
+  for (int i = 0; i < 2; ++i) {
+    const std::size_t s = sections + 40 * static_cast<std::size_t>(i);
+    pe.replace(s, 5, i == 0 ? ".text" : ".data");
+    PutU32(pe, s + 16, raw[i][0]);
+    PutU32(pe, s + 20, raw[i][1]);
+  }
+  return pe;
+}
+
+// Signs an image the way a signing tool lays it out: zero bytes up to a multiple of 8, then a
+// certificate table of `tableSize` bytes that the security directory names.
+inline std::string FakeSign(std::string file, bool is64, std::size_t tableSize = 0x40) {
+  file.resize((file.size() + 7) / 8 * 8, '\0');
+  const auto offset = static_cast<std::uint32_t>(file.size());
+  file += std::string(tableSize, '\xA5');
+  PutU32(file, FakeSecurityEntry(is64), offset);
+  PutU32(file, FakeSecurityEntry(is64) + 4, static_cast<std::uint32_t>(tableSize));
+  return file;
+}
+
+}  // namespace testing_support
