@@ -27,6 +27,7 @@ dtpack="$root/build/host/tools/dtpack/dtpack"
 nsis_target=$([ "$preset" = windows ] && echo x86-unicode || echo amd64-unicode)
 
 work="$root/build/bench"
+disk="the build folder's disk"
 rounds=3
 winpath() { echo "Z:$(realpath -m "$1" | tr / '\\')"; }
 ms() { date +%s%3N; }
@@ -36,7 +37,7 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else
 # The median and the spread of the numbers given.
 median() { printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 spread() { printf '%s\n' "$@" | sort -n | awk 'NR == 1 { lo = $1 } { hi = $1 } END { print hi - lo }'; }
-figure() { echo "$(median "$@") ms (spread $(spread "$@"))"; }  # figure MS...
+figure() { echo "$(median "$@") ms (spread $(spread "$@"); runs $(IFS=/; echo "$*"))"; }  # figure MS...
 
 # One distribution folder: Setup.exe and ProgramFiles.dt made from a folder of files.
 make_dist() {  # make_dist NAME FOLDER: the distribution folder $work/NAME-dist
@@ -94,6 +95,13 @@ same_file() {  # same_file EXPECTED WRITTEN WHO
 bench() {
   echo "== payloads"
   rm -rf "$work"
+  mkdir -p "$work"
+  # As root, the work folder is a RAM disk: on a virtual machine's disk the writes of 1 GiB swing
+  # by seconds from round to round, which would drown the programs' own differences.
+  if [ "$(id -u)" -eq 0 ] && mount -t tmpfs -o size=$(( mib * 5 + 512 ))m tmpfs "$work"; then
+    trap 'umount "$work"' EXIT
+    disk="a RAM disk (tmpfs)"
+  fi
   mkdir -p "$work/big" "$work/small" "$work/tiny"
   head -c "$((mib * 1024 * 1024))" /dev/urandom >"$work/big/payload.bin"
   head -c $((1024 * 1024)) /dev/urandom >"$work/tiny/payload.bin"
@@ -104,15 +112,29 @@ bench() {
 
   echo "== 1. one payload of $mib MiB, $rounds rounds"
   local copy=() wizard=() unattended=() nsis=() peak=() start out t
+  # The contenders, each once a round; the order turns from round to round, so that none always
+  # meets the disk right after the same other one.
+  big_copy() {
+    copy+=("$(copy_run "$work/big/payload.bin" "$work/out/copy.bin")")
+    same_file "$work/big/payload.bin" "$work/out/copy.bin" "the plain copy"
+  }
+  big_wizard() {
+    read -r t out < <(wizard_run big "$work/out"); wizard+=("$t"); peak+=("$out")
+    same_file "$work/big/payload.bin" "$work/out/payload.bin" "the wizard"
+  }
+  big_unattended() {
+    unattended+=("$(unattended_run big "$work/out" "$start")")
+    same_file "$work/big/payload.bin" "$work/out/payload.bin" "the unattended run"
+  }
+  big_nsis() { nsis+=("$(nsis_run big "$work/out" "$start")"); }
+  local contenders=(big_copy big_wizard big_unattended big_nsis)
   for round in $(seq 1 "$rounds"); do
     start=$(wine_start)
-    sync; copy+=("$(copy_run "$work/big/payload.bin" "$work/out/copy.bin")")
-    same_file "$work/big/payload.bin" "$work/out/copy.bin" "the plain copy"; rm -rf "$work/out"
-    sync; read -r t out < <(wizard_run big "$work/out"); wizard+=("$t"); peak+=("$out")
-    same_file "$work/big/payload.bin" "$work/out/payload.bin" "the wizard"; rm -rf "$work/out"
-    sync; unattended+=("$(unattended_run big "$work/out" "$start")")
-    same_file "$work/big/payload.bin" "$work/out/payload.bin" "the unattended run"; rm -rf "$work/out"
-    sync; nsis+=("$(nsis_run big "$work/out" "$start")"); rm -rf "$work/out"
+    for i in 0 1 2 3; do
+      rm -rf "$work/out"; sync
+      "${contenders[$(( (i + round - 1) % 4 ))]}"
+    done
+    rm -rf "$work/out"
   done
   local c w u n
   c=$(median "${copy[@]}") w=$(median "${wizard[@]}") u=$(median "${unattended[@]}") n=$(median "${nsis[@]}")
@@ -135,12 +157,20 @@ bench() {
   echo "== 2. 1024 files of 4 KiB, $rounds rounds"
   tar -C "$work/small" -cf "$work/small.tar" .
   local tar=() swizard=() sunattended=() snsis=()
+  small_tar() {
+    mkdir -p "$work/out"; t=$(ms); tar -C "$work/out" -xf "$work/small.tar"; tar+=($(( $(ms) - t )))
+  }
+  small_wizard() { read -r t out < <(wizard_run small "$work/out"); swizard+=("$t"); }
+  small_unattended() { sunattended+=("$(unattended_run small "$work/out" "$start")"); }
+  small_nsis() { snsis+=("$(nsis_run small "$work/out" "$start")"); }
+  contenders=(small_tar small_wizard small_unattended small_nsis)
   for round in $(seq 1 "$rounds"); do
     start=$(wine_start)
-    mkdir -p "$work/out"; sync; t=$(ms); tar -C "$work/out" -xf "$work/small.tar"; tar+=($(( $(ms) - t ))); rm -rf "$work/out"
-    sync; read -r t out < <(wizard_run small "$work/out"); swizard+=("$t"); rm -rf "$work/out"
-    sync; sunattended+=("$(unattended_run small "$work/out" "$start")"); rm -rf "$work/out"
-    sync; snsis+=("$(nsis_run small "$work/out" "$start")"); rm -rf "$work/out"
+    for i in 0 1 2 3; do
+      rm -rf "$work/out"; sync
+      "${contenders[$(( (i + round - 1) % 4 ))]}"
+    done
+    rm -rf "$work/out"
   done
   w=$(median "${swizard[@]}") u=$(median "${sunattended[@]}") n=$(median "${snsis[@]}")
   say "1024 x 4 KiB: tar -x $(figure "${tar[@]}"); wizard $(figure "${swizard[@]}"); unattended (with its log, $(grep -c ' bytes: written' "$work/small-unattended.log") entries logged) $(figure "${sunattended[@]}"); NSIS $(figure "${snsis[@]}")"
@@ -155,7 +185,7 @@ bench() {
   read -r t tiny_peak < <(wizard_run tiny "$work/out"); rm -rf "$work/out"
   local big_peak; big_peak=$(median "${peak[@]}")
   say "peak working set: $((big_peak / 1024)) KiB with a $mib MiB payload, $((tiny_peak / 1024)) KiB with a 1 MiB payload (difference $(( (big_peak - tiny_peak) / 1024 )) KiB; goal within 1024)"
-  say "(a Wine process start costs about $start ms; subtracted from the unattended and NSIS figures, which are timed from outside)"
+  say "(all on $disk; a Wine process start costs about $start ms, subtracted from the unattended and NSIS figures, which are timed from outside)"
 
   echo "== 4. the gauge"
   say "$(bash scripts/wine-run.sh "$bin/bench/gauge_bench.exe" 1024 | sed -n 's/^gauge_bench: //p')"

@@ -34,8 +34,9 @@ fi
 args=(sign -pkcs12 "$pkcs12" -readpass "$password" -h sha256)
 [ -z "$name" ] || args+=(-n "$name")
 [ -z "$timestamp" ] || args+=(-ts "$timestamp")
-partial="$out.partial"
-rm -f "$partial"
+# Signed under a new temporary name beside the output, renamed at the end.
+partial=$(mktemp "$(dirname "$out")/.sign-XXXXXX") || { echo "sign.sh: cannot write beside $out" >&2; exit 1; }
+rm -f "$partial"  # osslsigncode writes the file itself
 if ! osslsigncode "${args[@]}" -in "$in" -out "$partial" >"$partial.log" 2>&1; then
   cat "$partial.log" >&2
   rm -f "$partial" "$partial.log"

@@ -192,5 +192,11 @@ void TCoolGauge::Paint(HDC dc) {
     FrameRect(image.Dc(), &client, brush.get());
   }
   BitBlt(dc, 0, 0, width, height, image.Dc(), 0, 0, SRCCOPY);
-  if (intoWindow) painted_ = state;
+  // Only a paint of the whole gauge tells what the whole window shows (a system paint may cover
+  // a strip only).
+  RECT clip;
+  if (intoWindow && GetClipBox(dc, &clip) != ERROR && clip.left <= 0 && clip.top <= 0 &&
+      clip.right >= width && clip.bottom >= height) {
+    painted_ = state;
+  }
 }

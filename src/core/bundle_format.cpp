@@ -36,6 +36,27 @@ std::uint64_t AlignUp(std::uint64_t v) {
   return (v + kBundleAlignment - 1) / kBundleAlignment * kBundleAlignment;
 }
 
+// Whether [offset, offset + size) holds what a certificate table holds: one or more entries
+// (WIN_CERTIFICATE: length, revision 1.0 or 2.0, type), each padded to 8 bytes, that fill it
+// exactly. The table's place in the headers lies outside the signature's hash: without this, a
+// header changed to call the appended data a certificate table would make a one-file installer
+// look plain, and send it looking for archives beside it.
+bool IsCertificateTable(ByteSource& file, std::uint64_t offset, std::uint64_t size) {
+  const std::uint64_t end = offset + size;
+  if (size == 0) return false;
+  while (offset < end) {
+    std::array<std::byte, 8> header;
+    if (end - offset < header.size() || !ReadAt(file, offset, header)) return false;
+    const std::uint32_t length = U32(header.data());
+    const auto revision = static_cast<std::uint16_t>(std::to_integer<unsigned>(header[4]) |
+                                                     std::to_integer<unsigned>(header[5]) << 8);
+    if (length < header.size() || length > end - offset) return false;
+    if (revision != 0x0100 && revision != 0x0200) return false;
+    offset += std::min<std::uint64_t>(AlignUp(length), end - offset);
+  }
+  return true;
+}
+
 }  // namespace
 
 BundleWindows LayOutBundle(
@@ -151,6 +172,9 @@ std::optional<BundleLayout> ReadBundleLayout(ByteSource& file, std::string& prob
     if (image->certOffset < image->imageEnd || certEnd != *size) {
       return broken(
           "the certificate table does not run from behind the image to the end of the file");
+    }
+    if (!IsCertificateTable(file, image->certOffset, image->certSize)) {
+      return broken("the certificate table holds no certificates");
     }
     const auto aligned = SkipAlignment(file, image->certOffset, image->imageEnd);
     if (!aligned) return broken("the file cannot be read");

@@ -39,7 +39,10 @@ class BundledArchive final : public ArchiveSource {
   bool Present() const override { return window_ || broken_; }
   std::uint64_t Size() const override { return window_ ? window_->length : 0; }
   std::unique_ptr<dt::ByteSource> Open() const override {
-    if (!window_) return nullptr;
+    if (!window_) {
+      SetLastError(ERROR_BAD_FORMAT);  // the program's file holds no readable archive here
+      return nullptr;
+    }
     auto archive = std::make_unique<win::WindowSource>(programPath_, *window_);
     if (!archive->is_open()) return nullptr;
     return archive;

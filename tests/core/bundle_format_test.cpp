@@ -95,14 +95,30 @@ TEST_P(BundleLayoutTest, NoByteOfTheCertificateTableOrItsDirectoryEntrySmugglesI
   const std::string file = FakeSign(unsignedFile, is64(), 0x60);
   const auto original = Layout(file);
   ASSERT_EQ(original->kind, Kind::kBundle);
+  const std::size_t table = file.size() - 0x60;
   for (std::size_t at = unsignedFile.size(); at < file.size(); ++at) {
     for (const char value : {'\0', '\xFF', 'D'}) {
       std::string changed = file;
       changed[at] = value;
       const auto layout = Layout(changed);
-      ASSERT_EQ(layout->kind, Kind::kBundle);
+      ASSERT_TRUE(layout);
+      // A changed length or revision of the table's entry makes it no certificate table: the
+      // file is then broken, never plain.
+      if (at >= table && at < table + 6 && layout->kind == Kind::kBroken) continue;
+      ASSERT_EQ(layout->kind, Kind::kBundle) << "byte " << at;
       EXPECT_EQ(layout->archives, original->archives) << "byte " << at;
     }
+  }
+  // The security directory entry (outside the signature's hash) made to call the appended data a
+  // certificate table: no certificate is there, so the file is broken, not a plain program.
+  {
+    std::string changed = file;
+    const std::uint64_t imageEnd = original->image.imageEnd;
+    testing_support::PutU32(changed, testing_support::FakeSecurityEntry(is64()),
+                            static_cast<std::uint32_t>(imageEnd));
+    testing_support::PutU32(changed, testing_support::FakeSecurityEntry(is64()) + 4,
+                            static_cast<std::uint32_t>(changed.size() - imageEnd));
+    EXPECT_EQ(Layout(changed)->kind, Kind::kBroken);
   }
   const std::size_t entry = testing_support::FakeSecurityEntry(is64());
   for (std::size_t at = entry; at < entry + 8; ++at) {
@@ -111,6 +127,7 @@ TEST_P(BundleLayoutTest, NoByteOfTheCertificateTableOrItsDirectoryEntrySmugglesI
       changed[at] = static_cast<char>(changed[at] + delta);
       const auto layout = Layout(changed);
       ASSERT_TRUE(layout);
+      EXPECT_NE(layout->kind, Kind::kPlain) << "entry byte " << at << " + " << delta;
       if (layout->kind != Kind::kBroken) {
         EXPECT_EQ(layout->archives, original->archives) << "entry byte " << at << " + " << delta;
       }

@@ -229,6 +229,15 @@ TEST_F(DtpackBundleTest, RefusesWhatCannotBecomeAOneFileInstallerAndWritesNothin
   }
   EXPECT_EQ(Read(program), before);
   EXPECT_EQ(Read(setup), testing_support::FakePe(false, true));
+
+  // The output's temporary name is an input, or another file: it would be cut and removed.
+  const fs::path inTheWay = Write("y.exe.partial", before);
+  for (const auto& archives : {std::array<std::optional<fs::path>, 2>{inTheWay, std::nullopt},
+                               std::array<std::optional<fs::path>, 2>{program, std::nullopt}}) {
+    EXPECT_THROW(dtpack::Bundle({setup, archives, root_ / "y.exe"}), dtpack::InputError);
+    EXPECT_EQ(Read(inTheWay), before);
+    EXPECT_FALSE(fs::exists(root_ / "y.exe"));
+  }
 }
 
 TEST_F(DtpackBundleTest, ABrokenOrEmptyInstallerIsReportedNotRead) {

@@ -58,7 +58,10 @@ inline std::string FakePe(bool is64, bool odd = false) {
 inline std::string FakeSign(std::string file, bool is64, std::size_t tableSize = 0x40) {
   file.resize((file.size() + 7) / 8 * 8, '\0');
   const auto offset = static_cast<std::uint32_t>(file.size());
+  // One WIN_CERTIFICATE entry: its length, revision 2.0, PKCS#7 signed data, then filler.
   file += std::string(tableSize, '\xA5');
+  PutU32(file, offset, static_cast<std::uint32_t>(tableSize));
+  PutU32(file, offset + 4, 0x00020200);
   PutU32(file, FakeSecurityEntry(is64), offset);
   PutU32(file, FakeSecurityEntry(is64) + 4, static_cast<std::uint32_t>(tableSize));
   return file;

@@ -95,6 +95,17 @@ BundleReport Bundle(const BundleInputs& inputs) {
 
   fs::path temp = inputs.out;
   temp += ".partial";
+  // The file is written under a temporary name and renamed at the end. That name must not be
+  // one of the inputs, nor any file at all: it would be cut and then removed.
+  for (const fs::path& input : all) {
+    if (SameFile(input, temp)) {
+      throw InputError("the temporary file \"" + ShowPath(temp) + "\" is one of the inputs");
+    }
+  }
+  std::error_code probe;
+  if (fs::exists(fs::symlink_status(temp, probe))) {
+    throw InputError("\"" + ShowPath(temp) + "\" is in the way: remove it first");
+  }
   try {
     std::ofstream file(temp, std::ios::binary | std::ios::trunc);
     if (!file) throw InputError("cannot create \"" + ShowPath(temp) + "\"");
