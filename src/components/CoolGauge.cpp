@@ -177,8 +177,14 @@ void TCoolGauge::Paint(HDC dc) {
     BuildGradientCache(width, height);
   }
 
-  // Everything is composed off-screen; the screen receives one block copy at the end.
-  tk::OffscreenBitmap image(width, height);
+  // Everything is composed off-screen; the screen receives one block copy at the end. The bitmap
+  // is kept from paint to paint (made anew only when the size changes): a run repaints the gauge
+  // hundreds of times.
+  if (!composition_ || composition_->Width() != width || composition_->Height() != height) {
+    composition_.reset();
+    composition_ = std::make_unique<tk::OffscreenBitmap>(width, height);
+  }
+  tk::OffscreenBitmap& image = *composition_;
   const RECT client{0, 0, width, height};
   FillSolid(image.Dc(), client, tk::ColorToRGB(backColor_));
   // The fill uncovers the left part of the full-width ramp. A position outside 0..Max (reachable

@@ -121,6 +121,7 @@ class TCoolGauge : public tk::CustomControl {
   tCoolGaugeStyle style_ = sDithered;
   std::string text_;
   std::unique_ptr<tk::OffscreenBitmap> gradientCache_;  // 1 × 1 until the first paint
+  std::unique_ptr<tk::OffscreenBitmap> composition_;    // where each paint is composed
   tk::Font font_;
   win::Font fontHandle_;
   int cacheBuilds_ = 0;

@@ -121,7 +121,8 @@ Outcome RunWizard(const std::optional<std::string>& folder, InstallLog& log) {
 }
 
 Outcome RunWithoutPerson(dt::RunMode mode, const std::string& folder, InstallLog& log) {
-  tk::Application app;
+  // Without a person there is no folder browser, the one part of the program that needs COM.
+  tk::Application app(tk::Application::Com::kNotNeeded);
   app.SetTitle(kApplicationTitle);
   // What the wizard would report in a box goes to the log, while the log is there.
   const ScopedErrorReporter toLog(

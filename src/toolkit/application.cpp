@@ -9,8 +9,8 @@ namespace {
 Application* instance = nullptr;
 }
 
-Application::Application() {
-  comInitialized_ = SUCCEEDED(CoInitialize(nullptr));
+Application::Application(Com com) {
+  comInitialized_ = com == Com::kInitialise && SUCCEEDED(CoInitialize(nullptr));
   instance = this;
 }
 

@@ -16,8 +16,10 @@ namespace tk {
 
 class Application {
  public:
-  // Initialises COM for this thread as a single-threaded apartment (the folder browser needs it).
-  Application();
+  // Initialises COM for this thread as a single-threaded apartment (the folder browser needs it),
+  // unless told that nothing of the run will need it (COM's start costs tens of milliseconds).
+  enum class Com { kInitialise, kNotNeeded };
+  explicit Application(Com com = Com::kInitialise);
   ~Application();
   Application(const Application&) = delete;
   Application& operator=(const Application&) = delete;
