@@ -88,6 +88,20 @@ copy_run() {  # copy_run SOURCE TARGET
   bash scripts/wine-run.sh "$bin/bench/copy_baseline.exe" "$(winpath "$1")" "$(winpath "$2")" |
     sed -n 's/.*copy took \([0-9]*\) ms.*/\1/p'
 }
+# Runs each contender once a round, into a new folder, in an order that turns from round to
+# round, so that none always meets the disk right after the same other one. Each round measures
+# the Wine start anew into `start`.
+take_turns() {  # take_turns CONTENDER...
+  local contenders=("$@") round i
+  for round in $(seq 1 "$rounds"); do
+    start=$(wine_start)
+    for i in $(seq 0 $(($# - 1))); do
+      rm -rf "$work/out"; sync
+      "${contenders[$(( (i + round - 1) % $# ))]}"
+    done
+    rm -rf "$work/out"
+  done
+}
 same_file() {  # same_file EXPECTED WRITTEN WHO
   cmp -s "$1" "$2" || { echo "bench: $3 wrote a different file" >&2; exit 1; }
 }
@@ -112,8 +126,6 @@ bench() {
 
   echo "== 1. one payload of $mib MiB, $rounds rounds"
   local copy=() wizard=() unattended=() nsis=() peak=() start out t
-  # The contenders, each once a round; the order turns from round to round, so that none always
-  # meets the disk right after the same other one.
   big_copy() {
     copy+=("$(copy_run "$work/big/payload.bin" "$work/out/copy.bin")")
     same_file "$work/big/payload.bin" "$work/out/copy.bin" "the plain copy"
@@ -127,15 +139,7 @@ bench() {
     same_file "$work/big/payload.bin" "$work/out/payload.bin" "the unattended run"
   }
   big_nsis() { nsis+=("$(nsis_run big "$work/out" "$start")"); }
-  local contenders=(big_copy big_wizard big_unattended big_nsis)
-  for round in $(seq 1 "$rounds"); do
-    start=$(wine_start)
-    for i in 0 1 2 3; do
-      rm -rf "$work/out"; sync
-      "${contenders[$(( (i + round - 1) % 4 ))]}"
-    done
-    rm -rf "$work/out"
-  done
+  take_turns big_copy big_wizard big_unattended big_nsis
   local c w u n
   c=$(median "${copy[@]}") w=$(median "${wizard[@]}") u=$(median "${unattended[@]}") n=$(median "${nsis[@]}")
   say "$mib MiB: plain Win32 copy $(figure "${copy[@]}"); wizard $(figure "${wizard[@]}"); unattended $(figure "${unattended[@]}"); NSIS $(figure "${nsis[@]}")"
@@ -163,15 +167,7 @@ bench() {
   small_wizard() { read -r t out < <(wizard_run small "$work/out"); swizard+=("$t"); }
   small_unattended() { sunattended+=("$(unattended_run small "$work/out" "$start")"); }
   small_nsis() { snsis+=("$(nsis_run small "$work/out" "$start")"); }
-  contenders=(small_tar small_wizard small_unattended small_nsis)
-  for round in $(seq 1 "$rounds"); do
-    start=$(wine_start)
-    for i in 0 1 2 3; do
-      rm -rf "$work/out"; sync
-      "${contenders[$(( (i + round - 1) % 4 ))]}"
-    done
-    rm -rf "$work/out"
-  done
+  take_turns small_tar small_wizard small_unattended small_nsis
   w=$(median "${swizard[@]}") u=$(median "${sunattended[@]}") n=$(median "${snsis[@]}")
   say "1024 x 4 KiB: tar -x $(figure "${tar[@]}"); wizard $(figure "${swizard[@]}"); unattended (with its log, $(grep -c ' bytes: written' "$work/small-unattended.log") entries logged) $(figure "${sunattended[@]}"); NSIS $(figure "${snsis[@]}")"
   say "  per entry: wizard $(awk -v t="$w" 'BEGIN { printf "%.2f", t / 1024 }') ms, unattended $(awk -v t="$u" 'BEGIN { printf "%.2f", t / 1024 }') ms, NSIS $(awk -v t="$n" 'BEGIN { printf "%.2f", t / 1024 }') ms"
