@@ -19,8 +19,31 @@ if [ ${#need[@]} -gt 0 ]; then
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     $sudo_ dpkg --add-architecture i386
   fi
-  $sudo_ apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo_ apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
+  # A package mirror in mid-sync can serve one index whose size disagrees with its signed release
+  # file; apt then reports an error although every other index is fine, and a while later the
+  # same update goes through. Try a few times; then go on with the indexes apt has (apt never
+  # uses an index that failed its check) and let the installation say whether they suffice.
+  updated=""
+  for attempt in 1 2 3 4; do
+    if $sudo_ apt-get update -qq; then updated=1; break; fi
+    [ "$attempt" -lt 4 ] && { echo "bootstrap: apt-get update reported errors; trying again in 15 s"; sleep 15; }
+  done
+  [ -n "$updated" ] || echo "bootstrap: apt-get update still reports errors; installing from the indexes it has"
+  install() { DEBIAN_FRONTEND=noninteractive $sudo_ apt-get install -y -qq --no-install-recommends "$@" >/dev/null; }
+  if ! install "${need[@]}"; then
+    # 32-bit Wine is the one part of this list that needs the i386 indexes, which the mirror
+    # serves in step with the amd64 ones. Without it everything still builds, and the Windows
+    # tests run on the 64-bit build (as on kernels that run no 32-bit programs).
+    rest=()
+    for p in "${need[@]}"; do [ "$p" = wine32:i386 ] || rest+=("$p"); done
+    hint=""
+    [ -n "$updated" ] || hint=" after apt-get update reported errors (a package mirror in mid-sync is a likely cause; try again later)"
+    if [ ${#rest[@]} -eq ${#need[@]} ] || ! install "${rest[@]}"; then
+      echo "bootstrap: installing ${need[*]} failed$hint" >&2
+      exit 1
+    fi
+    echo "bootstrap: wine32:i386 could not be installed$hint; the Windows tests run on the 64-bit build"
+  fi
 fi
 
 # Russian file names under Wine need the Linux locale itself.
