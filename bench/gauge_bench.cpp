@@ -7,10 +7,12 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "components/CoolGauge.h"
+#include "components/cool_gauge.h"
 #include "toolkit/offscreen_bitmap.h"
 #include "toolkit/panel.h"
 #include "win32/handles.h"
+
+using namespace components;  // TCoolGauge, TOskelLabel and their enums
 
 int main(int argc, char** argv) {
   const int entries = argc > 1 ? std::atoi(argv[1]) : 1024;

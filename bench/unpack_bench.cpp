@@ -8,26 +8,31 @@
 #include <vector>
 
 #include "core/archive_format.h"
-#include "setup/dialogs.h"
-#include "setup/extraction.h"
-#include "setup/folder_macros.h"
-#include "setup/globals.h"
+#include "setup/dialogs/dialogs.h"
+#include "setup/run/extraction.h"
+#include "setup/run/folder_macros.h"
+#include "setup/run/globals.h"
 #include "win32/file_source.h"
 #include "win32/files.h"
 #include "win32/handles.h"
 
 namespace {
 
-class SilentView final : public setup::InstallView {
+// Watches nothing and answers every question with Abort: the extraction alone is measured.
+class BenchView final : public setup::InstallView {
  public:
   void SetFileLabel(const std::wstring&) override {}
   void SetGaugeMax(std::int32_t) override {}
   void SetGaugePosition(std::int32_t) override {}
   void SetGaugeVisible(bool) override {}
   bool Aborted() const override { return false; }
-  int AskWriteError(const std::wstring&, unsigned long) override { return setup::kAbort; }
+  setup::WriteErrorAnswer AskWriteError(const std::wstring&, unsigned long, int) override {
+    return setup::WriteErrorAnswer::kAbort;
+  }
   void Pump() override {}
   void ShowRunError(const std::wstring&) override {}
+  bool AcceptDiskShortfall(const setup::VolumeSpace&) override { return false; }
+  void ShowFolderError(const std::wstring&) override {}
 };
 
 }  // namespace
@@ -40,7 +45,7 @@ int main(int argc, char** argv) {
   setup::InstallFolder = argv[2];
   win::FileSource source(argv[1]);
   const std::size_t entries = dt::ReadDirectory(source).items.size();
-  SilentView view;
+  BenchView view;
   setup::TMessages messages;
   const auto start = std::chrono::steady_clock::now();
   setup::UnpackArchive(argv[1], messages, true, view);

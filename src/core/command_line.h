@@ -24,10 +24,10 @@ struct CommandLine {
   bool log = false;                     // /LOG or /LOG=file
   std::optional<std::wstring> logFile;  // /LOG=file (absolute)
   // The first argument that is not acceptable; empty when the command line is sound. The fields
-  // above still hold what could be read, so that a silent run can log the problem.
+  // above still hold what could be read, so that an unattended run can log the problem.
   std::wstring badArgument;
 
-  bool Silent() const { return mode != RunMode::kWizard; }
+  bool Unattended() const { return mode != RunMode::kWizard; }
   bool Bad() const { return !badArgument.empty(); }
 };
 

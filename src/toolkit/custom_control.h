@@ -15,7 +15,12 @@
 
 #include <windows.h>
 
+#include <cstdint>
+
 namespace tk {
+
+// Whether a control draws a one-pixel border around itself.
+enum TBorderStyle : std::uint8_t { bsNone = 0, bsSingle = 1 };
 
 class CustomControl {
  public:

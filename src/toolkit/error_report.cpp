@@ -26,16 +26,6 @@ ErrorReporter SetErrorReporter(ErrorReporter reporter) {
   return previous;
 }
 
-std::wstring CurrentExceptionText() {
-  try {
-    throw;
-  } catch (const std::exception& e) {
-    return win::Utf8ToWide(e.what());
-  } catch (...) {
-    return L"Unknown error";
-  }
-}
-
 void ReportCurrentException() noexcept {
   try {
     Reporter()(CurrentExceptionText());

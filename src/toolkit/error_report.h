@@ -6,6 +6,8 @@
 #include <functional>
 #include <string>
 
+#include "win32/wide_text.h"
+
 namespace tk {
 
 // Receives the text of an escaped exception (without the added full stop).
@@ -18,8 +20,8 @@ ErrorReporter SetErrorReporter(ErrorReporter reporter);
 // Reports the exception being handled; call it only inside a catch block. Never throws.
 void ReportCurrentException() noexcept;
 
-// The text of the exception being handled: std::exception::what() read as UTF-8.
-std::wstring CurrentExceptionText();
+// The text of the exception being handled (win32/wide_text.h).
+using win::CurrentExceptionText;
 
 // The standard report's wording: a full stop is added when the last character's code is above
 // 46 (the full stop itself).

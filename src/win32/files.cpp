@@ -60,4 +60,30 @@ void ForceDirectories(std::string_view path) {
   CreateDirectoryA(folder.c_str(), nullptr);
 }
 
+namespace {
+
+template <typename Char, typename Call>
+std::optional<std::basic_string<Char>> FullPathWith(const std::basic_string<Char>& path, Call call) {
+  std::basic_string<Char> buffer(MAX_PATH, Char{});
+  for (;;) {
+    const DWORD n = call(path.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
+    if (n == 0) return std::nullopt;
+    if (n < buffer.size()) {
+      buffer.resize(n);
+      return buffer;
+    }
+    buffer.resize(n);  // n counts the terminating null when the buffer was too small
+  }
+}
+
+}  // namespace
+
+std::optional<std::string> FullPath(const std::string& path) {
+  return FullPathWith(path, GetFullPathNameA);
+}
+
+std::optional<std::wstring> FullPath(const std::wstring& path) {
+  return FullPathWith(path, GetFullPathNameW);
+}
+
 }  // namespace win

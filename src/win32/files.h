@@ -20,6 +20,11 @@ std::optional<std::uint64_t> GetFileSize64ByName(const std::string& path);
 bool DirectoryExistsQuiet(const std::string& path);
 bool FileExistsQuiet(const std::string& path);
 
+// The full path of path as the system resolves it (GetFullPathName: against the current folder,
+// dots and doubled separators folded); nothing when the system cannot tell. No length limit.
+std::optional<std::string> FullPath(const std::string& path);
+std::optional<std::wstring> FullPath(const std::wstring& path);
+
 // Creates a folder with every missing parent. Ignores every failure, and creates nothing for an
 // empty text or a path that starts with neither a drive letter and colon nor a backslash.
 void ForceDirectories(std::string_view path);

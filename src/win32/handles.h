@@ -102,6 +102,15 @@ struct GlobalMemoryTraits {
 // A block from GlobalAlloc (clipboard data until SetClipboardData takes it over).
 using GlobalMemory = Owner<GlobalMemoryTraits>;
 
+struct LocalMemoryTraits {
+  using Handle = HLOCAL;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle h) { LocalFree(h); }
+};
+// A block the system allocated for the caller with LocalAlloc (a security descriptor from
+// ConvertStringSecurityDescriptorToSecurityDescriptor, a message from FormatMessage).
+using LocalMemory = Owner<LocalMemoryTraits>;
+
 template <typename T>
 struct GdiTraits {
   using Handle = T;

@@ -1,5 +1,7 @@
 #include "win32/wide_text.h"
 
+#include <exception>
+
 #include <windows.h>
 
 namespace win {
@@ -42,6 +44,16 @@ std::string Utf8ToAnsi(std::string_view utf8) {
 }
 std::string AnsiToUtf8(std::string_view ansi) {
   return WideToUtf8(AnsiToWide(ansi));
+}
+
+std::wstring CurrentExceptionText() {
+  try {
+    throw;
+  } catch (const std::exception& e) {
+    return Utf8ToWide(e.what());
+  } catch (...) {
+    return L"Unknown error";
+  }
 }
 
 }  // namespace win

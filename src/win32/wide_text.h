@@ -17,4 +17,8 @@ std::string WideToAnsi(std::wstring_view wide);
 std::string Utf8ToAnsi(std::string_view utf8);
 std::string AnsiToUtf8(std::string_view ansi);
 
+// The text of the exception being handled: std::exception::what() read as UTF-8, or
+// "Unknown error". Call it only inside a catch block.
+std::wstring CurrentExceptionText();
+
 }  // namespace win

@@ -4,9 +4,11 @@
 
 #include <stdexcept>
 
-#include "components/CoolGauge.h"
+#include "components/cool_gauge.h"
 #include "components/pixels.h"
 #include "win32/handles.h"
+
+using namespace components;  // TCoolGauge, TOskelLabel and their enums
 
 namespace {
 

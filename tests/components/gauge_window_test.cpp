@@ -2,9 +2,11 @@
 // panel draws around it, what reaches the screen, and a bad template reaching the error report.
 #include <gtest/gtest.h>
 
-#include "components/CoolGauge.h"
+#include "components/cool_gauge.h"
 #include "components/pixels.h"
 #include "toolkit/panel.h"
+
+using namespace components;  // TCoolGauge, TOskelLabel and their enums
 
 namespace {
 

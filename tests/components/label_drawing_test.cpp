@@ -6,9 +6,11 @@
 #include <tuple>
 #include <vector>
 
-#include "components/oskellabel.h"
+#include "components/oskel_label.h"
 #include "components/pixels.h"
 #include "toolkit/panel.h"
+
+using namespace components;  // TCoolGauge, TOskelLabel and their enums
 
 namespace {
 

@@ -69,7 +69,7 @@ TEST(ParseCommandLine, NamesTheFirstUnacceptableArgument) {
     const auto c = dt::ParseCommandLine(line);
     EXPECT_EQ(c.badArgument, argument) << line;
   }
-  // What could be read stays known, so that a silent run can still log the problem (and shows
+  // What could be read stays known, so that an unattended run can still log the problem (and shows
   // nothing, even when the silent switch itself carries a value).
   auto c = dt::ParseCommandLine(L"x /VERYSILENT /LOG=C:\\l.txt /bogus");
   EXPECT_EQ(c.mode, dt::RunMode::kVerySilent);

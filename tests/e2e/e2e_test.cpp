@@ -8,7 +8,8 @@
 #include "core/archive_writer.h"
 #include "core/bundle_format.h"
 #include "driver.h"
-#include "install/install_fixture.h"
+#include "e2e/distribution_fixture.h"
+#include "setup/run/install_fixture.h"
 #include "support/temp_folder.h"
 #include "win32/registry.h"
 #include "win32/wide_text.h"
@@ -28,38 +29,8 @@ using testing_support::WriteFileBytes;
 using testing_support::kSettingsKey;
 using testing_support::kUninstallKey;
 
-class EndToEnd : public ::testing::Test {
+class EndToEnd : public testing_support::DistributionTest {
  protected:
-  void SetUp() override {
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, kUninstallKey);
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Fendaro");
-    CreateDirectoryA(dist.c_str(), nullptr);
-    CopyFileA(FromUnixPath(SETUP_EXE).c_str(), (dist + "\\Setup.exe").c_str(), FALSE);
-    tool = ReadFileBytes(FromUnixPath(RECORDER_EXE));
-  }
-  void TearDown() override {
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, kUninstallKey);
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Fendaro");
-  }
-
-  void Archive(const char* name, const std::vector<std::pair<std::string, std::string>>& files) {
-    WriteFileBytes(dist + "\\" + name, dt::BuildArchive(files));
-  }
-  // The demo product: files, the two stand-in tools, and one file for another macro.
-  void DemoArchives() {
-    WriteFileBytes(dist + "\\ProgramFiles.dt", DemoProgramFiles());
-    WriteFileBytes(dist + "\\SystemFiles.dt", DemoSystemFiles());
-  }
-  std::string DemoProgramFiles() const {
-    return dt::BuildArchive({{"%InstallDir%\\Maps\\GeoDict.DCT", "dictionary"},
-                             {"%InstallDir%\\KORVU50.DLL", "library"},
-                             {"%InstallDir%\\REGSVR32.EXE", tool},
-                             {"%InstallDir%\\RegTypLib.exe", tool}});
-  }
-  std::string DemoSystemFiles() const {
-    return dt::BuildArchive({{"%InstallDir%\\Maps\\GeoDict.DCT", "not this one"},
-                             {"%InstallDir%\\System\\korvu.sys", "system file"}});
-  }
   // Setup.exe made a one-file installer of the demo, with other archives beside it that it must
   // never take.
   std::string DemoBundle() {
@@ -125,10 +96,6 @@ class EndToEnd : public ::testing::Test {
     return ReadFileBytes(path);
   }
 
-  testing_support::TempFolder temp;
-  const std::string dist = temp / "dist";
-  const std::string folder = temp / "Program Files\\Korvu e2e";
-  std::string tool;
 };
 
 TEST_F(EndToEnd, HappyPath) {

@@ -11,4 +11,4 @@ name="setup-linked-$$"
 ln -s "$real" "$WINEPREFIX/drive_c/$name"
 trap 'rm -f "$WINEPREFIX/drive_c/$name"; rm -rf "$real"' EXIT
 export SETUP_LINKED_FOLDER="C:\\$name"
-"$here/../install/with_tiny_disk.sh" "$@"
+"$here/../setup/run/with_tiny_disk.sh" "$@"

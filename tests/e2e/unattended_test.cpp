@@ -11,7 +11,9 @@
 #include "core/archive_writer.h"
 #include "core/bundle_format.h"
 #include "driver.h"
-#include "install/install_fixture.h"
+#include "e2e/distribution_fixture.h"
+#include "setup/run/install_fixture.h"
+#include "support/held_file.h"
 #include "support/temp_folder.h"
 #include "win32/handles.h"
 #include "win32/wide_text.h"
@@ -21,6 +23,7 @@ namespace {
 using namespace std::chrono_literals;
 using testing_support::Exists;
 using testing_support::FromUnixPath;
+using testing_support::HeldFile;
 using testing_support::HklmString;
 using testing_support::ReadFileBytes;
 using testing_support::WriteFileBytes;
@@ -36,51 +39,14 @@ bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
 
-// Holds a file open without sharing (tests/support/hold_file.cpp) until Release().
-class HeldFile {
- public:
-  explicit HeldFile(const std::string& path) {
-    const std::string name = "setup-e2e-hold-" + std::to_string(GetCurrentProcessId());
-    release_.reset(CreateEventA(nullptr, TRUE, FALSE, name.c_str()));
-    ready_.reset(CreateEventA(nullptr, TRUE, FALSE, (name + ".ready").c_str()));
-    std::string commandLine = "\"" + FromUnixPath(HOLD_FILE_EXE) + "\" \"" + path + "\" " + name;
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info{};
-    if (CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                       &startup, &info)) {
-      CloseHandle(info.hThread);
-      process_.reset(info.hProcess);
-    }
-    held_ = process_ && WaitForSingleObject(ready_.get(), 10000) == WAIT_OBJECT_0;
-  }
-  ~HeldFile() { Release(); }
-  bool held() const { return held_; }
-  void Release() {
-    if (!process_) return;
-    SetEvent(release_.get());
-    WaitForSingleObject(process_.get(), 10000);
-    process_.reset();
-  }
-
- private:
-  win::KernelHandle release_, ready_, process_;
-  bool held_ = false;
-};
-
-class Unattended : public ::testing::Test {
+class Unattended : public testing_support::DistributionTest {
  protected:
   void SetUp() override {
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, kUninstallKey);
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Fendaro");
-    CreateDirectoryA(dist.c_str(), nullptr);
-    CopyFileA(FromUnixPath(SETUP_EXE).c_str(), (dist + "\\Setup.exe").c_str(), FALSE);
-    tool = ReadFileBytes(FromUnixPath(RECORDER_EXE));
+    DistributionTest::SetUp();
     logsBefore = DefaultLogs();
   }
   void TearDown() override {
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, kUninstallKey);
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Fendaro");
+    DistributionTest::TearDown();
     for (const std::string& log : NewDefaultLogs()) DeleteFileA(log.c_str());
   }
 
@@ -109,23 +75,6 @@ class Unattended : public ::testing::Test {
     return created;
   }
 
-  void Archive(const char* name, const std::vector<std::pair<std::string, std::string>>& files) {
-    WriteFileBytes(dist + "\\" + name, dt::BuildArchive(files));
-  }
-  // The demo product with its two stand-in tools, and `extra` filler files that make the run last.
-  void DemoArchives(int extra = 0) {
-    std::vector<std::pair<std::string, std::string>> files = {
-        {"%InstallDir%\\Maps\\GeoDict.DCT", "dictionary"},
-        {"%InstallDir%\\KORVU50.DLL", "library"},
-        {"%InstallDir%\\REGSVR32.EXE", tool},
-        {"%InstallDir%\\RegTypLib.exe", tool}};
-    for (int i = 0; i < extra; ++i) {
-      files.emplace_back("%InstallDir%\\many\\f" + std::to_string(i), std::string(4096, 'x'));
-    }
-    Archive("ProgramFiles.dt", files);
-    Archive("SystemFiles.dt", {{"%InstallDir%\\Maps\\GeoDict.DCT", "not this one"},
-                               {"%InstallDir%\\System\\korvu.sys", "system file"}});
-  }
   // Runs Setup.exe with the arguments to its end (no window expected); its exit code.
   std::optional<DWORD> Run(const std::wstring& arguments, std::chrono::milliseconds limit = 60s) {
     driver::SetupProcess setup(dist + "\\Setup.exe", arguments);
@@ -151,11 +100,7 @@ class Unattended : public ::testing::Test {
     return found;
   }
 
-  testing_support::TempFolder temp;
-  const std::string dist = temp / "dist";
-  const std::string folder = temp / "Program Files\\Korvu e2e";
   const std::string logFile = temp / "setup log.txt";
-  std::string tool;
   std::vector<std::string> logsBefore;
 };
 
@@ -200,7 +145,7 @@ TEST_F(Unattended, VerySilentInstallsWithoutAnyWindowAndLogsEveryStep) {
             7);
 }
 
-// A one-file installer run silently installs from its own file, never from the archives beside
+// A one-file installer run unattended installs from its own file, never from the archives beside
 // it, checks the disk space from the same archives, and its log names them inside the program.
 TEST_F(Unattended, AOneFileInstallerInstallsSilentlyFromItsOwnFile) {
   DemoArchives();
@@ -372,7 +317,7 @@ TEST_F(Unattended, BadCommandLinesEndWithCodeOneAndInstallNothing) {
     EXPECT_EQ(Run(arguments, 20s), 1u) << win::WideToUtf8(arguments);
     EXPECT_FALSE(Exists(folder)) << win::WideToUtf8(arguments);
   }
-  // A silent run logs the line when it can.
+  // An unattended run logs the line when it can.
   EXPECT_EQ(Run(L"/VERYSILENT /bogus \"/LOG=" + W(logFile) + L"\"" + dir), 1u);
   EXPECT_TRUE(Contains(ReadFileBytes(logFile), "bad command line argument: /bogus"));
   EXPECT_TRUE(Contains(ReadFileBytes(logFile), "exit code 1"));

@@ -16,11 +16,13 @@
 
 #include "bmp_file.h"
 #include "colors_arg.h"
-#include "components/CoolGauge.h"
-#include "components/oskellabel.h"
+#include "components/cool_gauge.h"
+#include "components/oskel_label.h"
 #include "toolkit/offscreen_bitmap.h"
 #include "toolkit/panel.h"
 #include "win32/wide_text.h"
+
+using namespace components;  // TCoolGauge, TOskelLabel and their enums
 
 namespace {
 

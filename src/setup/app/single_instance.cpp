@@ -1,0 +1,40 @@
+#include "setup/app/single_instance.h"
+
+#include <sddl.h>
+
+#include "core/product.h"
+#include "setup/app/standard_report.h"
+
+namespace setup {
+namespace {
+
+// A security descriptor from its text form, owned; null when the text is not understood.
+win::LocalMemory SecurityDescriptor(const wchar_t* sddl) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor, nullptr);
+  return win::LocalMemory(descriptor);
+}
+
+}  // namespace
+
+SingleInstance::SingleInstance() {
+  // Full access for Administrators (BA) and SYSTEM (SY), nobody else; nothing inherited.
+  const win::LocalMemory descriptor = SecurityDescriptor(L"D:P(A;;GA;;;BA)(A;;GA;;;SY)");
+  if (!descriptor.get()) return;
+  SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor.get(), FALSE};
+  mutex_.reset(CreateMutexW(&attributes, FALSE, product::kInstanceMutexName));
+  // It exists already (another installation runs), or it cannot be opened (made by someone
+  // else, or no rights): either way this one does not go on.
+  held_ = mutex_ && GetLastError() != ERROR_ALREADY_EXISTS;
+  if (!held_) mutex_.reset();
+}
+
+void ActivateRunningInstaller() {
+  // The class and the caption both: another program may well have a window of the same class.
+  HWND window = FindWindowW(L"TFormMain", kApplicationTitle);
+  if (!window) return;
+  if (IsIconic(window)) ShowWindow(window, SW_RESTORE);
+  SetForegroundWindow(GetLastActivePopup(window));
+}
+
+}  // namespace setup

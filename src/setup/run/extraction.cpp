@@ -1,0 +1,260 @@
+#include "setup/run/extraction.h"
+
+#include <windows.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/archive_format.h"
+#include "core/gauge_scale.h"
+#include "core/text.h"
+#include "setup/run/folder_macros.h"
+#include "setup/run/globals.h"
+#include "setup/run/install_log.h"
+#include "win32/files.h"
+#include "win32/handles.h"
+#include "win32/wide_text.h"
+
+namespace setup {
+namespace {
+
+std::wstring Quoted(const std::string& ansiPath) {
+  return L"\"" + win::AnsiToWide(ansiPath) + L"\"";
+}
+
+std::wstring OpenError(const std::string& archive) {
+  return L"Ошибка чтения архива: " + Quoted(archive) + L".";
+}
+std::wstring FormatError(const std::string& archive) {
+  return L"Ошибка в формате архива: " + Quoted(archive) + L".";
+}
+std::wstring FolderError(const std::string& folder) {
+  return L"Ошибка создания директории: " + Quoted(folder) + L".";
+}
+std::wstring PayloadReadError(const std::string& archive, const std::string& target) {
+  return L"Ошибка чтения архива: " + Quoted(archive) + L", " + Quoted(target) + L".";
+}
+std::wstring WriteError(const std::string& target) {
+  return L"Ошибка записи файла: " + Quoted(target) + L".";
+}
+
+struct OpenedTarget {
+  win::FileHandle file;
+  bool existed;  // an existing file, which may be longer than the new content
+};
+
+// Opens the target for writing: an existing file loses its attributes (read-only, hidden,
+// system) and is opened for writing with sharing; a new one is created without sharing.
+OpenedTarget OpenTarget(const std::string& target) {
+  // Most targets are new. Creating the file only where none is found tells that at once; a test
+  // of the name first would cost as much again, since Wine (like any case-insensitive lookup on
+  // a case-sensitive disk) scans the whole folder for a name that is not there.
+  if (win::FileHandle created(CreateFileA(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+      created) {
+    return {std::move(created), false};
+  }
+  if (win::FileExistsQuiet(target)) {
+    SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+    return {win::FileHandle(CreateFileA(target.c_str(), GENERIC_WRITE,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr)),
+            true};
+  }
+  return {win::FileHandle(CreateFileA(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr)),
+          false};
+}
+
+// What names a written file whatever the letter case of its path: its full path in upper case.
+// (Asking the file system for the file's volume and index would cost as much as writing a small
+// file again under Wine.)
+std::string FileIdentity(const std::string& path) {
+  std::string identity = win::FullPath(path).value_or(path);
+  CharUpperBuffA(identity.data(), static_cast<DWORD>(identity.size()));
+  return identity;
+}
+
+enum class CopyResult { kDone, kWriteFailed, kReadFailed };
+
+struct CopyOutcome {
+  CopyResult result;
+  DWORD systemError;  // of the failed write or read; 0 when done
+};
+
+// Copies the whole content into the opened target from its start and cuts an existing file at
+// the content's end, so that it holds exactly the content. On a failed or short write, or a
+// failed read, the target is cut to 0 bytes: no file may look complete when it is not.
+CopyOutcome CopyContent(dt::ContentReader& content, const OpenedTarget& target,
+                        std::vector<std::byte>& buffer) {
+  const win::FileHandle& file = target.file;
+  CopyOutcome outcome{CopyResult::kDone, 0};
+  for (;;) {
+    SetLastError(0);
+    const auto n = content.Next(buffer);
+    if (!n) {
+      outcome = {CopyResult::kReadFailed, GetLastError()};
+      break;
+    }
+    if (*n == 0) break;
+    DWORD written = 0;
+    if (!WriteFile(file.get(), buffer.data(), static_cast<DWORD>(*n), &written, nullptr)) {
+      outcome = {CopyResult::kWriteFailed, GetLastError()};
+      break;
+    }
+    if (written != *n) {  // a short write: the disk is full
+      outcome = {CopyResult::kWriteFailed, ERROR_DISK_FULL};
+      break;
+    }
+  }
+  if (outcome.result != CopyResult::kDone) SetFilePointer(file.get(), 0, nullptr, FILE_BEGIN);
+  if (outcome.result != CopyResult::kDone || target.existed) SetEndOfFile(file.get());
+  return outcome;
+}
+
+// What became of one entry.
+enum class EntryOutcome { kNext, kStop };
+
+class ArchiveRun {
+ public:
+  ArchiveRun(const std::string& archivePath, dt::ByteSource& archive, TMessages& messages,
+             bool overwrite, InstallView& view, InstallLog& log)
+      : archivePath_(archivePath),
+        archive_(archive),
+        messages_(messages),
+        overwrite_(overwrite),
+        view_(view),
+        log_(log),
+        buffer_(kCopyBufferSize) {}
+
+  EntryOutcome Unpack(const dt::TFileItem& item) {
+    const dt::SplitResult parts = dt::SplitPath(item.Name);
+    view_.SetFileLabel(L"Файл: " + win::AnsiToWide(parts.file) + L"...");
+    entry_ = L"entry " + Quoted(item.Name);
+    const std::string folder = macros_.Expand(parts.folder);
+    win::ForceDirectories(folder);
+    if (!win::DirectoryExistsQuiet(folder)) return Stop(FolderError(folder));
+    const std::string target = folder + "\\" + parts.file;
+    entry_ += L" -> " + Quoted(target);
+
+    const auto size = dt::ReadPayloadSize(archive_, item);
+    if (!size) return Stop(PayloadReadError(archivePath_, target));
+    entry_ += L", " + std::to_wstring(*size) + L" bytes: ";
+    if (overwrite_ || !win::FileExistsQuiet(target)) {
+      if (WriteTarget(item, *size, target) == EntryOutcome::kStop) return EntryOutcome::kStop;
+    } else {
+      log_.Write(entry_ + L"kept (the file exists)");
+    }
+    DoneBytes += *size;
+    view_.SetGaugePosition(dt::ToGauge(DoneBytes, TotalBytes));
+    view_.Pump();
+    return EntryOutcome::kNext;
+  }
+
+  EntryOutcome Stop(std::wstring error, DWORD systemError = 0) {
+    log_.Write((entry_.empty() ? std::wstring(L"entry: ") : entry_ + L" ") + L"failed: " + error +
+               (systemError ? L" (system error " + std::to_wstring(systemError) + L")" : L""));
+    messages_.Error = std::move(error);
+    return EntryOutcome::kStop;
+  }
+
+ private:
+  // Writes one file, asking Abort/Retry/Ignore when it cannot be opened or written. kNext also
+  // when the user chose to skip it.
+  EntryOutcome WriteTarget(const dt::TFileItem& item, std::int32_t size,
+                           const std::string& target) {
+    for (int attempt = 1;; ++attempt) {
+      auto content = dt::ContentReader::Open(archive_, item, size);
+      if (!content) return Stop(PayloadReadError(archivePath_, target));
+      CopyOutcome copied{CopyResult::kWriteFailed, 0};
+      if (const OpenedTarget opened = OpenTarget(target); opened.file) {
+        copied = CopyContent(*content, opened, buffer_);
+        // A failed copy leaves the file cut to 0 bytes.
+        messages_.Written.Record(FileIdentity(target), copied.result == CopyResult::kDone
+                                                           ? static_cast<std::uint64_t>(size)
+                                                           : 0);
+        if (copied.result == CopyResult::kDone) {
+          log_.Write(entry_ + L"written");
+          return EntryOutcome::kNext;
+        }
+      } else {
+        copied.systemError = GetLastError();
+      }
+      const std::wstring question = WriteError(target);
+      const WriteErrorAnswer answer = view_.AskWriteError(question, copied.systemError, attempt);
+      log_.Write(L"question: " + question + L" (system error " +
+                 std::to_wstring(copied.systemError) + L"), answer: " + AnswerName(answer));
+      switch (answer) {
+        case WriteErrorAnswer::kAbort:
+          return Stop(copied.result == CopyResult::kReadFailed
+                          ? PayloadReadError(archivePath_, target)
+                          : question,
+                      copied.systemError);
+        case WriteErrorAnswer::kRetry:
+          continue;
+        case WriteErrorAnswer::kIgnore:
+        case WriteErrorAnswer::kClosed:
+          log_.Write(entry_ + L"skipped after " + AnswerName(answer));
+          return EntryOutcome::kNext;
+      }
+      return EntryOutcome::kNext;
+    }
+  }
+
+  const std::string& archivePath_;
+  dt::ByteSource& archive_;
+  TMessages& messages_;
+  const bool overwrite_;
+  InstallView& view_;
+  InstallLog& log_;
+  std::vector<std::byte> buffer_;
+  FolderMacroExpander macros_;  // the folders behind the macros, asked for once per archive
+  std::wstring entry_;          // the log line's beginning for the entry at hand
+};
+
+}  // namespace
+
+void UnpackArchive(const std::string& archivePath, TMessages& messages, bool overwrite,
+                   InstallView& view, InstallLog& log) {
+  UnpackArchive(*ArchiveFile(archivePath), messages, overwrite, view, log);
+}
+
+void UnpackArchive(const ArchiveSource& source, TMessages& messages, bool overwrite,
+                   InstallView& view, InstallLog& log) {
+  const std::string& archivePath = source.Name();
+  const std::unique_ptr<dt::ByteSource> opened = source.Open();
+  if (!opened) {
+    const DWORD systemError = GetLastError();
+    messages.Error = OpenError(archivePath);
+    log.Write(L"archive " + Quoted(archivePath) + L" cannot be read: " + messages.Error +
+              L" (system error " + std::to_wstring(systemError) + L")");
+    return;
+  }
+  dt::ByteSource& archive = *opened;
+  const dt::Directory directory = dt::ReadDirectory(archive);
+  const std::wstring size = std::to_wstring(source.Size()) + L" bytes";
+  if (directory.formatError) {
+    messages.Error = FormatError(archivePath);
+    log.Write(L"archive " + Quoted(archivePath) + L", " + size + L": " + messages.Error);
+  } else {
+    log.Write(L"archive " + Quoted(archivePath) + L", " + size + L", " +
+              std::to_wstring(directory.items.size()) + L" entries" +
+              (overwrite ? L", replacing existing files" : L", keeping existing files"));
+  }
+
+  ArchiveRun run(archivePath, archive, messages, overwrite, view, log);
+  for (const dt::TFileItem& item : directory.items) {
+    EntryOutcome outcome;
+    try {
+      outcome = run.Unpack(item);
+    } catch (const std::exception& e) {
+      outcome = run.Stop(win::Utf8ToWide(e.what()));
+    }
+    if (outcome == EntryOutcome::kStop) return;
+  }
+  view.Pump();
+}
+
+}  // namespace setup

@@ -1,0 +1,29 @@
+// Unpacking one package archive into the folders its stored paths name.
+#pragma once
+
+#include <string>
+
+#include "setup/run/archive_source.h"
+#include "setup/run/install_log.h"
+#include "setup/run/install_view.h"
+#include "setup/run/run_result.h"
+
+namespace setup {
+
+// Unpacks the archive at archivePath: per entry the folder macros are expanded, the folder is
+// created, and the file is written (replacing an existing one when overwrite is set, keeping it
+// otherwise). Shows the file name and advances DoneBytes and the gauge, and pumps the message
+// queue once per entry and once at the end. The first failure ends the run with its text in
+// messages.Error; a file that cannot be written is asked about (Abort, Retry, Ignore). Every
+// file written is recorded in messages.Written with its final size. The archive, each entry and
+// each question go to the log.
+void UnpackArchive(const std::string& archivePath, TMessages& messages, bool overwrite,
+                   InstallView& view, InstallLog& log = NoLog());
+// The same for an archive wherever it lies; its messages name it by archive.Name().
+void UnpackArchive(const ArchiveSource& archive, TMessages& messages, bool overwrite,
+                   InstallView& view, InstallLog& log = NoLog());
+
+// The size of the buffer through which every payload is copied.
+inline constexpr std::size_t kCopyBufferSize = 1 << 20;
+
+}  // namespace setup

@@ -1,0 +1,114 @@
+#include "setup/run/install_sequence.h"
+
+#include "core/gauge_scale.h"
+#include "setup/run/disk_space.h"
+#include "setup/run/extraction.h"
+#include "setup/run/globals.h"
+#include "setup/run/run_result.h"
+#include "setup/run/registration.h"
+#include "win32/files.h"
+#include "win32/wide_text.h"
+
+namespace setup {
+namespace {
+
+// Unpacks one archive if the distribution carries it; true when the run is to go on.
+bool UnpackIfPresent(const ArchiveSource& archive, bool overwrite, TMessages& messages,
+                     InstallView& view, InstallLog& log) {
+  if (!archive.Present()) {
+    log.WriteAnsi("archive \"" + archive.Name() + "\" is not there: skipped");
+    return true;
+  }
+  UnpackArchive(archive, messages, overwrite, view, log);
+  return !view.Aborted() && messages.Error.empty();
+}
+
+}  // namespace
+
+bool PrepareInstallFolder(const std::string& folder) {
+  InstallFolder = folder;
+  win::ForceDirectories(InstallFolder);
+  return win::DirectoryExistsQuiet(InstallFolder);
+}
+
+std::optional<Outcome> PrepareRun(const std::string& folder, InstallView& view, InstallLog& log) {
+  return PrepareRun(folder, ArchivesOfThisProgram(), view, log);
+}
+
+std::optional<Outcome> PrepareRun(const std::string& folder, const ArchiveSources& archives,
+                                  InstallView& view, InstallLog& log) {
+  log.WriteAnsi("installation folder: \"" + folder + "\"");
+  if (!PrepareInstallFolder(folder)) {
+    log.Write(std::wstring(L"the installation folder cannot be created or is not a folder") +
+              view.RefusalNote());
+    view.ShowFolderError(L"Ошибка создания директории.\rУкажите другое имя.");
+    return Outcome::kFolderNotCreated;
+  }
+  const std::vector<VolumeSpace> volumes = MeasureDiskSpace(InstallFolder, archives);
+  for (const VolumeSpace& volume : volumes) log.WriteAnsi(DiskSpaceLogLine(volume));
+  for (const VolumeSpace& volume : volumes) {
+    if (volume.FallsShort() && !view.AcceptDiskShortfall(volume)) {
+      if (*view.RefusalNote()) log.Write(std::wstring(L"not enough disk space") + view.RefusalNote());
+      return Outcome::kNoDiskSpace;
+    }
+  }
+  return std::nullopt;
+}
+
+bool RunInstall(InstallView& view, InstallLog& log) {
+  return RunInstall(view, SystemRegistry(), ArchivesOfThisProgram(), log);
+}
+
+bool RunInstall(InstallView& view, ProductRegistry& registry, InstallLog& log) {
+  return RunInstall(view, registry, ArchivesBeside(SourceDir), log);
+}
+
+bool RunInstall(InstallView& view, ProductRegistry& registry, const ArchiveSources& archives,
+                InstallLog& log) {
+  TMessages messages;
+  TotalBytes = 0;
+  DoneBytes = 0;
+  TotalBytes += static_cast<std::int64_t>(archives.programFiles->Size());
+  TotalBytes += static_cast<std::int64_t>(archives.systemFiles->Size());
+  view.SetGaugeMax(dt::ToGauge(TotalBytes, TotalBytes));
+  view.SetGaugeVisible(true);
+
+  if (UnpackIfPresent(*archives.programFiles, /*overwrite=*/true, messages, view, log) &&
+      UnpackIfPresent(*archives.systemFiles, /*overwrite=*/false, messages, view, log)) {
+    view.SetGaugePosition(dt::ToGauge(TotalBytes, TotalBytes));
+    view.SetGaugeVisible(false);
+    view.SetFileLabel(L"Регистрация библиотек программы...");
+    view.ToolsStarted(RegisterProduct(registry, messages.Written.TotalKiB(), log));
+  }
+
+  if (view.Aborted()) {
+    log.Write(L"the run was cancelled");
+    return false;
+  }
+  if (!messages.Error.empty()) {
+    log.Write(L"the run ended with an error: " + messages.Error);
+    view.ShowRunError(messages.Error);
+    return false;
+  }
+  return true;
+}
+
+RunEnd RunAndDecide(InstallView& view, InstallLog& log, const InstallProcedure& install) {
+  view.RunBegins();
+  RunEnd end{Outcome::kFailed, nullptr};
+  try {
+    const bool completed = install(view);
+    end.outcome = DecideOutcome(completed, view.Aborted());
+  } catch (...) {
+    log.Write(L"error: " + win::CurrentExceptionText());
+    end.error = std::current_exception();
+  }
+  view.RunEnds();
+  return end;
+}
+
+RunEnd RunAndDecide(InstallView& view, InstallLog& log) {
+  return RunAndDecide(view, log, [&log](InstallView& v) { return RunInstall(v, log); });
+}
+
+}  // namespace setup

@@ -1,0 +1,58 @@
+// One installation run, from the folder step to the registration stage, the same for every view:
+// PrepareRun (folder and disk space), then RunAndDecide (RunInstall, and how it ended).
+#pragma once
+
+#include <exception>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "setup/run/archive_source.h"
+#include "setup/run/install_log.h"
+#include "setup/run/install_view.h"
+#include "setup/run/registration.h"
+#include "setup/run/run_outcome.h"
+
+namespace setup {
+
+// The folder step of the start: InstallFolder := folder (as given, neither trimmed nor
+// completed), created with every missing parent; true when it is an existing folder then.
+bool PrepareInstallFolder(const std::string& folder);
+
+// Before a run: the folder step, then the disk-space check of the archives (the figures of every
+// volume go to the log; the view answers for each volume that falls short). Nothing when the run
+// may start; otherwise what ended it (kFolderNotCreated, after view.ShowFolderError, or
+// kNoDiskSpace).
+std::optional<Outcome> PrepareRun(const std::string& folder, InstallView& view, InstallLog& log);
+// The same against the given archives.
+std::optional<Outcome> PrepareRun(const std::string& folder, const ArchiveSources& archives,
+                                  InstallView& view, InstallLog& log);
+
+// Runs the installation into InstallFolder from the running program's archives (inside it when it
+// is a one-file installer, beside it in SourceDir otherwise); true when it completed, false after
+// a cancel or an error (the view has then shown the error). Errors raised by the registration
+// stage pass to the caller. Every step goes to the log; the registration tools started are
+// handed to the view.
+bool RunInstall(InstallView& view, InstallLog& log = NoLog());
+// The same with another registry, from the archives in SourceDir (tests).
+bool RunInstall(InstallView& view, ProductRegistry& registry, InstallLog& log = NoLog());
+// The same from the given archives.
+bool RunInstall(InstallView& view, ProductRegistry& registry, const ArchiveSources& archives,
+                InstallLog& log = NoLog());
+
+// How a run ended: its outcome, and the error that left it (logged already), if any.
+struct RunEnd {
+  Outcome outcome;
+  std::exception_ptr error;
+};
+
+// An installation procedure: RunInstall, or what a test puts in its place.
+using InstallProcedure = std::function<bool(InstallView&)>;
+
+// Runs install through view and decides the outcome: completed, cancelled (the view's Aborted
+// flag) or failed. An error that leaves install is logged and handed back, never thrown.
+RunEnd RunAndDecide(InstallView& view, InstallLog& log, const InstallProcedure& install);
+// The same with RunInstall.
+RunEnd RunAndDecide(InstallView& view, InstallLog& log);
+
+}  // namespace setup

@@ -1,0 +1,61 @@
+// The registration stage: the uninstall entry and the product's settings key, the two
+// registration tools, and "Uninstaller.ini".
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "setup/run/install_log.h"
+#include "setup/run/started_tools.h"
+#include "win32/handles.h"
+
+namespace setup {
+
+// The registration's window on the registry, so that tests can make a write fail.
+class ProductRegistry {
+ public:
+  class Key {
+   public:
+    virtual ~Key() = default;
+    // Writes a text value; throws std::runtime_error "Failed to set data for '<name>'".
+    virtual void WriteString(const std::string& name, const std::string& value) = 0;
+    // Writes a 32-bit number value; throws as WriteString does.
+    virtual void WriteDword(const std::string& name, std::uint32_t value) = 0;
+  };
+  virtual ~ProductRegistry() = default;
+  // Opens a key with full access, creating it and its missing parents; null when that fails.
+  virtual std::unique_ptr<Key> CreateKey(HKEY root, const std::string& path) = 0;
+};
+
+// The system's registry.
+ProductRegistry& SystemRegistry();
+
+// Records the product, starts its registration tools and writes "Uninstaller.ini", in that order.
+// Keys, tools and INI values that fail are skipped silently (and logged); a value that cannot be
+// written into an opened key raises, and what follows is skipped. estimatedSizeKiB is what the
+// run wrote (the uninstall entry's "EstimatedSize"). Returns the tools it started, which are not
+// waited for here.
+StartedTools RegisterProduct(ProductRegistry& registry, std::uint32_t estimatedSizeKiB,
+                             InstallLog& log = NoLog());
+
+// Today's local date as YYYYMMDD (the uninstall entry's "InstallDate").
+std::string LocalDateText();
+
+// Starts `"path" arguments` (minimised or normal) and hands back its process; null when it could
+// not be started (GetLastError tells why).
+win::KernelHandle StartProgram(const std::string& path, const std::string& arguments,
+                               bool minimised);
+
+// Starts `"path" arguments` (minimised or normal); waits for its end when asked. False when it
+// could not be started.
+bool RunProgram(const std::string& path, const std::string& arguments, bool minimised, bool wait);
+
+// Sets key=value in [section] of an INI file, creating the file when it is missing; everything
+// else in the file stays. False when the value could not be written.
+bool WriteIniValue(const std::string& iniPath, const std::string& section, const std::string& key,
+                   const std::string& value);
+
+}  // namespace setup

@@ -1,0 +1,223 @@
+#include "setup/run/registration.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <stdexcept>
+
+#include "install_fixture.h"
+#include "win32/registry.h"
+
+namespace {
+
+using testing_support::Dword;
+using testing_support::Exists;
+using testing_support::HasOther64BitView;
+using testing_support::HklmString;
+using testing_support::HklmValue;
+using testing_support::ReadFileBytes;
+using testing_support::Text;
+
+using testing_support::kSettingsKey;
+using testing_support::kUninstallKey;
+
+// Records every key opened and value written; can refuse keys or fail one value.
+class RecordingRegistry final : public setup::ProductRegistry {
+ public:
+  class RecordingKey final : public Key {
+   public:
+    RecordingKey(RecordingRegistry& owner, std::string path)
+        : owner_(owner), path_(std::move(path)) {}
+    void WriteString(const std::string& name, const std::string& value) override {
+      if (name == owner_.failOn) throw std::runtime_error("Failed to set data for '" + name + "'");
+      owner_.writes.push_back(path_ + " | " + name + " = " + value);
+    }
+    void WriteDword(const std::string& name, std::uint32_t value) override {
+      if (name == owner_.failOn) throw std::runtime_error("Failed to set data for '" + name + "'");
+      owner_.writes.push_back(path_ + " | " + name + " = dword " + std::to_string(value));
+    }
+
+   private:
+    RecordingRegistry& owner_;
+    std::string path_;
+  };
+  std::unique_ptr<Key> CreateKey(HKEY, const std::string& path) override {
+    if (refuseKeys) return nullptr;
+    return std::make_unique<RecordingKey>(*this, path);
+  }
+  std::vector<std::string> writes;
+  std::string failOn;
+  bool refuseKeys = false;
+};
+
+class RegisterProductTest : public testing_support::InstallFixture {
+ protected:
+  void SetUp() override {
+    InstallFixture::SetUp();
+    CreateDirectoryA((temp / "Program Files").c_str(), nullptr);
+    CreateDirectoryA(target.c_str(), nullptr);
+  }
+  // Puts the command-line recorder into the installation folder under both tool names.
+  void InstallTools(const std::string& folder) {
+    const std::string recorder = testing_support::FromUnixPath(RECORDER_EXE);
+    CopyFileA(recorder.c_str(), (folder + "\\REGSVR32.EXE").c_str(), FALSE);
+    CopyFileA(recorder.c_str(), (folder + "\\RegTypLib.exe").c_str(), FALSE);
+  }
+  // The tools are not waited for: poll for their records.
+  static std::string AwaitRecord(const std::string& path) {
+    for (int i = 0; i < 300 && !Exists(path); ++i) Sleep(50);
+    return ReadFileBytes(path);
+  }
+};
+
+TEST_F(RegisterProductTest, WritesKeysToolsAndIniInOrder) {
+  RecordingRegistry registry;
+  setup::RegisterProduct(registry, 4321);
+  const std::string today = setup::LocalDateText();
+  const std::string u =
+      "\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Korvu v5.02 build Ostelan | ";
+  const std::string s = "SOFTWARE\\Fendaro\\Korvu\\5.0 | ";
+  EXPECT_EQ(registry.writes, (std::vector<std::string>{
+                                 u + "DisplayName = Korvu v5.02 build Ostelan",
+                                 u + "UninstallString = \"" + target + "\\Uninstaller.exe\"",
+                                 u + "DisplayVersion = 5.02",
+                                 u + "Publisher = Fendaro",
+                                 u + "InstallLocation = " + target,
+                                 u + "InstallDate = " + today,
+                                 u + "EstimatedSize = dword 4321",
+                                 u + "NoModify = dword 1",
+                                 u + "NoRepair = dword 1",
+                                 s + "ProgramDir = " + target,
+                                 s + "SearchPaths = ",
+                                 s + "GeoDictionary = " + target + "\\Maps\\GeoDict.DCT",
+                                 s + "VersionCode = 5.02",
+                                 s + "CommonDLLDir = " + target,
+                             }));
+  EXPECT_EQ(ReadFileBytes(target + "\\Uninstaller.ini"),
+            "[program]\r\nProgName=Korvu v5.02 build Ostelan\r\nInstallDir=" + target + "\r\n");
+}
+
+// The uninstall entry's values with their types, in the registry view of this build (the 32-bit
+// view for the 32-bit program); under WOW64 the 64-bit view holds none of them.
+TEST_F(RegisterProductTest, RealRegistryValuesAndToolCommandLinesWithBlanks) {
+  if (HasOther64BitView()) RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, KEY_WOW64_64KEY, 0);
+  InstallTools(target);
+  setup::RegisterProduct(setup::SystemRegistry(), 70000);
+  // The date is read after the run: at midnight it may be one day on.
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  char today[16];
+  std::snprintf(today, sizeof today, "%04d%02d%02d", now.wYear, now.wMonth, now.wDay);
+  EXPECT_EQ(HklmValue(kUninstallKey, "DisplayName"), Text("Korvu v5.02 build Ostelan"));
+  EXPECT_EQ(HklmValue(kUninstallKey, "UninstallString"),
+            Text("\"" + target + "\\Uninstaller.exe\""));
+  EXPECT_EQ(HklmValue(kUninstallKey, "DisplayVersion"), Text("5.02"));
+  EXPECT_EQ(HklmValue(kUninstallKey, "Publisher"), Text("Fendaro"));
+  EXPECT_EQ(HklmValue(kUninstallKey, "InstallLocation"), Text(target));
+  EXPECT_EQ(HklmValue(kUninstallKey, "InstallDate"), Text(today));
+  EXPECT_EQ(HklmValue(kUninstallKey, "EstimatedSize"), Dword(70000));
+  EXPECT_EQ(HklmValue(kUninstallKey, "NoModify"), Dword(1));
+  EXPECT_EQ(HklmValue(kUninstallKey, "NoRepair"), Dword(1));
+  if (HasOther64BitView()) {
+    EXPECT_FALSE(HklmValue(kUninstallKey, "DisplayName", KEY_WOW64_64KEY));
+    for (const char* name : testing_support::NewUninstallValues()) {
+      EXPECT_FALSE(HklmValue(kUninstallKey, name, KEY_WOW64_64KEY)) << name;
+    }
+  }
+  EXPECT_EQ(HklmString(kSettingsKey, "SearchPaths"), "");
+  EXPECT_EQ(HklmString(kSettingsKey, "GeoDictionary"), target + "\\Maps\\GeoDict.DCT");
+  EXPECT_EQ(HklmString(kSettingsKey, "VersionCode"), "5.02");
+  EXPECT_EQ(AwaitRecord(target + "\\REGSVR32.EXE.cmdline"),
+            "\"" + target + "\\REGSVR32.EXE\" /s \"" + target + "\\KORVU50.DLL\"");
+  EXPECT_EQ(AwaitRecord(target + "\\RegTypLib.exe.cmdline"),
+            "\"" + target + "\\RegTypLib.exe\" \"" + target + "\\kdatasetint.tlb\"");
+  RegDeleteTreeA(HKEY_LOCAL_MACHINE, kUninstallKey);
+  RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Fendaro");
+}
+
+TEST_F(RegisterProductTest, ATrailingBackslashDoublesInEveryPath) {
+  setup::InstallFolder = target + "\\";
+  InstallTools(target);
+  RecordingRegistry registry;
+  setup::RegisterProduct(registry, 0);
+  EXPECT_EQ(registry.writes.at(11),
+            "SOFTWARE\\Fendaro\\Korvu\\5.0 | GeoDictionary = " + target + "\\\\Maps\\GeoDict.DCT");
+  EXPECT_EQ(AwaitRecord(target + "\\REGSVR32.EXE.cmdline"),
+            "\"" + target + "\\\\REGSVR32.EXE\" /s \"" + target + "\\\\KORVU50.DLL\"");
+  EXPECT_NE(ReadFileBytes(target + "\\Uninstaller.ini").find("InstallDir=" + target + "\\\r\n"),
+            std::string::npos);
+}
+
+TEST_F(RegisterProductTest, ASecondRunKeepsOtherIniSectionsAndReplacesItsKeys) {
+  testing_support::WriteFileBytes(target + "\\Uninstaller.ini",
+                                  "[other]\r\nkeep=1\r\n[program]\r\nProgName=old\r\nExtra=2\r\n");
+  RecordingRegistry registry;
+  setup::RegisterProduct(registry, 0);
+  const std::string ini = ReadFileBytes(target + "\\Uninstaller.ini");
+  EXPECT_NE(ini.find("[other]\r\nkeep=1"), std::string::npos) << ini;
+  EXPECT_NE(ini.find("ProgName=Korvu v5.02 build Ostelan"), std::string::npos) << ini;
+  EXPECT_NE(ini.find("Extra=2"), std::string::npos) << ini;
+  EXPECT_EQ(ini.find("ProgName=old"), std::string::npos) << ini;
+}
+
+TEST_F(RegisterProductTest, AFailedValueWriteRaisesAndSkipsTheRest) {
+  InstallTools(target);
+  RecordingRegistry registry;
+  registry.failOn = "GeoDictionary";
+  try {
+    setup::RegisterProduct(registry, 0);
+    FAIL() << "no error";
+  } catch (const std::runtime_error& e) {
+    EXPECT_STREQ(e.what(), "Failed to set data for 'GeoDictionary'");
+  }
+  EXPECT_EQ(registry.writes.size(), 11u);
+  Sleep(500);
+  EXPECT_FALSE(Exists(target + "\\REGSVR32.EXE.cmdline"));
+  EXPECT_FALSE(Exists(target + "\\Uninstaller.ini"));
+}
+
+TEST_F(RegisterProductTest, KeysThatCannotBeOpenedAreSkippedSilently) {
+  InstallTools(target);
+  RecordingRegistry registry;
+  registry.refuseKeys = true;
+  setup::RegisterProduct(registry, 0);
+  EXPECT_TRUE(registry.writes.empty());
+  EXPECT_NE(AwaitRecord(target + "\\RegTypLib.exe.cmdline"), "<missing>");
+  EXPECT_TRUE(Exists(target + "\\Uninstaller.ini"));
+}
+
+TEST_F(RegisterProductTest, ARelativeFolderGetsItsIniThereNotInTheWindowsFolder) {
+  char previous[MAX_PATH];
+  GetCurrentDirectoryA(MAX_PATH, previous);
+  SetCurrentDirectoryA((temp / "Program Files").c_str());
+  setup::InstallFolder = "Korvu";
+  RecordingRegistry registry;
+  setup::RegisterProduct(registry, 0);
+  SetCurrentDirectoryA(previous);
+  EXPECT_NE(ReadFileBytes(target + "\\Uninstaller.ini").find("InstallDir=Korvu\r\n"),
+            std::string::npos);
+}
+
+TEST(RunProgram, StartsOnlyWhatExistsAndWaitsWhenAsked) {
+  EXPECT_FALSE(setup::RunProgram("", "", true, false));
+  EXPECT_FALSE(setup::RunProgram("C:\\no\\such\\program.exe", "", true, false));
+  testing_support::TempFolder temp;
+  const std::string tool = temp / "tool.exe";
+  CopyFileA(testing_support::FromUnixPath(RECORDER_EXE).c_str(), tool.c_str(), FALSE);
+  EXPECT_TRUE(setup::RunProgram(tool, "", false, true));
+  // Waited for: the record is there at once. The blank after the path is there even without
+  // arguments.
+  EXPECT_EQ(ReadFileBytes(tool + ".cmdline"), "\"" + tool + "\" ");
+}
+
+// (A read-only file cannot make it fail here: Wine lets root write one.)
+TEST(WriteIniValue, FailsWithoutAFolderOrOnAFolderAndCreatesAMissingFile) {
+  testing_support::TempFolder temp;
+  EXPECT_FALSE(setup::WriteIniValue(temp / "missing\\x.ini", "s", "k", "v"));
+  ASSERT_TRUE(CreateDirectoryA((temp / "folder.ini").c_str(), nullptr));
+  EXPECT_FALSE(setup::WriteIniValue(temp / "folder.ini", "s", "k", "v"));
+  EXPECT_TRUE(setup::WriteIniValue(temp / "x.ini", "s", "k", "v"));
+  EXPECT_EQ(ReadFileBytes(temp / "x.ini"), "[s]\r\nk=v\r\n");
+}
+
+}  // namespace
