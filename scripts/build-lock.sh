@@ -5,4 +5,6 @@
 # Re-entrant: a command that already runs under the lock (a test that builds) runs at once.
 if [ -n "${SETUP_BUILD_LOCK_HELD:-}" ]; then exec "$@"; fi
 export SETUP_BUILD_LOCK_HELD=1
-exec flock /tmp/setup-build.lock "$@"
+# -o: the command runs without the lock's descriptor, so that a daemon it leaves behind (Wine's
+# wineserver and winedevice outlive the programs they serve) cannot go on holding the lock.
+exec flock -o /tmp/setup-build.lock "$@"
