@@ -47,9 +47,10 @@ class PausedWindowThread {
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    return Fail("usage: setup_walk SETUP.EXE [--shots FOLDER] [--folder PATH] [--progress-after MS]");
+    return Fail("usage: setup_walk SETUP.EXE [--shots FOLDER] [--folder PATH] [--progress-after MS] "
+                "[--log FILE]");
   }
-  std::string shots, folder;
+  std::string shots, folder, log;
   DWORD progressAfter = 300;
   for (int i = 2; i + 1 < argc; i += 2) {
     const std::string option = argv[i];
@@ -57,13 +58,15 @@ int main(int argc, char** argv) {
       shots = argv[i + 1];
     } else if (option == "--folder") {
       folder = argv[i + 1];
+    } else if (option == "--log") {
+      log = argv[i + 1];
     } else if (option == "--progress-after") {
       progressAfter = static_cast<DWORD>(std::strtoul(argv[i + 1], nullptr, 10));
     } else {
       return Fail("unknown option");
     }
   }
-  driver::SetupProcess setup(argv[1]);
+  driver::SetupProcess setup(argv[1], log.empty() ? L"" : L"\"/LOG=" + win::AnsiToWide(log) + L"\"");
   if (!setup.started()) return Fail("Setup.exe did not start");
   HWND main = setup.MainWindow();
   if (!main) return Fail("no wizard window");
