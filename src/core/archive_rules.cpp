@@ -63,9 +63,9 @@ std::vector<PathFinding> CheckStoredPath(std::string_view name) {
     return out;
   }
   if (IsRecordFileName(parts.folder, parts.file)) {
-    out.push_back({true,
-                   "the installer writes its record of the run, " + std::string(kRecordFileName) +
-                       ", into the installation folder and holds it open while it runs"});
+    out.push_back({true, "the installer writes its record of the run, " +
+                             std::string(kRecordFileName) +
+                             ", into the installation folder and holds it open while it runs"});
     return out;
   }
   bool hasMacro = false;

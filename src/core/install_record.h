@@ -95,8 +95,8 @@ struct RecordRead {
   std::vector<RecordLine> lines;  // the accepted lines, in order
   // The byte length of the accepted prefix: what the anchor's length and hash cover.
   std::uint64_t acceptedBytes = 0;
-  bool tornTail = false;  // the first failing line is the last thing in the file
-  bool damaged = false;   // the first failing line has more bytes after its CR LF
+  bool tornTail = false;        // the first failing line is the last thing in the file
+  bool damaged = false;         // the first failing line has more bytes after its CR LF
   std::uint64_t damagedAt = 0;  // that line's offset (equals acceptedBytes)
 };
 

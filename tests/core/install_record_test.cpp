@@ -37,14 +37,13 @@ TEST(InstallRecord, Crc32IsTheZipCheckValue) {
 }
 
 TEST(InstallRecord, LinesRoundTripWithAwkwardFieldsAndKeepPathsReadable) {
-  const std::vector<std::string> fields = {
-      "C:\\Program Files\\Ostelan\\Korvu\\100%\\",
-      "tab\there",
-      "cr\rlf\ncrlf\r\n",
-      "Карта\\Справка.txt",
-      "",
-      std::string("nul\0del\x7F%41", 11),
-      "%"};
+  const std::vector<std::string> fields = {"C:\\Program Files\\Ostelan\\Korvu\\100%\\",
+                                           "tab\there",
+                                           "cr\rlf\ncrlf\r\n",
+                                           "Карта\\Справка.txt",
+                                           "",
+                                           std::string("nul\0del\x7F%41", 11),
+                                           "%"};
   const std::string line = FormatRecordLine("shared?", fields);
   // The path stays as it is, but for its percent sign.
   EXPECT_NE(line.find("\tC:\\Program Files\\Ostelan\\Korvu\\100%25\\\t"), std::string::npos);
@@ -111,7 +110,8 @@ TEST(InstallRecord, ACutRecordKeepsItsWholeLinesAndHasATornTail) {
     EXPECT_EQ(read.acceptedBytes, s.starts[complete]) << cut;
     EXPECT_EQ(read.tornTail, cut != s.starts[complete]) << cut;
     EXPECT_FALSE(read.damaged) << cut;
-    for (std::size_t i = 0; i < complete; ++i) EXPECT_EQ(read.lines[i].fields, whole.lines[i].fields);
+    for (std::size_t i = 0; i < complete; ++i)
+      EXPECT_EQ(read.lines[i].fields, whole.lines[i].fields);
   }
 }
 
@@ -150,9 +150,8 @@ TEST(InstallRecord, TornTailsAndDamageInTheMiddle) {
 
   // Lines with a right check value that the writer would never write: needless, lower-case or
   // short escapes, raw control bytes, an invalid kind.
-  for (const std::string body :
-       {"kept\ta%41", "kept\ta%0a", "kept\ta%2", "kept\ta\x01", "kept\ta\x7F", "Kept\ta", "\ta",
-        "kept a"}) {
+  for (const std::string body : {"kept\ta%41", "kept\ta%0a", "kept\ta%2", "kept\ta\x01",
+                                 "kept\ta\x7F", "Kept\ta", "\ta", "kept a"}) {
     char check[9];
     std::snprintf(check, sizeof check, "%08x", dt::Crc32(body));
     const auto read = ReadRecord(s.bytes + check + " " + body + "\r\n");

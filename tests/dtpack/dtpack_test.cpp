@@ -167,8 +167,8 @@ TEST_F(DtpackTest, RefusesAndReportsTheInstallationRecordsName) {
   std::ostringstream fine;
   EXPECT_EQ(dtpack::Verify(out, fine), 0) << fine.str();
 
-  Write("record.dt", dt::BuildArchive({{"%InstallDir%\\a.txt", "a"},
-                                        {"%InstallDir%\\\\uninstaller.Dat", "b"}}));
+  Write("record.dt",
+        dt::BuildArchive({{"%InstallDir%\\a.txt", "a"}, {"%InstallDir%\\\\uninstaller.Dat", "b"}}));
   std::ostringstream report;
   EXPECT_EQ(dtpack::Verify(root_ / "record.dt", report), 1);
   EXPECT_NE(report.str().find("entry 2 (%InstallDir%\\\\uninstaller.Dat): the installer writes"),
