@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "core/install_record.h"
 #include "core/text.h"
 
 namespace dt {
@@ -59,6 +60,12 @@ std::vector<PathFinding> CheckStoredPath(std::string_view name) {
     out.push_back({true,
                    "the stored path needs a folder part and a file name, "
                    "separated by a backslash"});
+    return out;
+  }
+  if (IsRecordFileName(parts.folder, parts.file)) {
+    out.push_back({true, "the installer writes its record of the run, " +
+                             std::string(kRecordFileName) +
+                             ", into the installation folder and holds it open while it runs"});
     return out;
   }
   bool hasMacro = false;

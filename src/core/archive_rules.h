@@ -17,8 +17,9 @@ struct PathFinding {
 };
 
 // Checks a stored path (code page 1251 bytes): it must hold a non-empty folder part and file name
-// and no zero byte (fatal). Warnings: a macro in another letter case or an unknown %word% (neither
-// is expanded), ".." components, and folders without any macro.
+// and no zero byte, and must not name the installation record (fatal). Warnings: a macro in
+// another letter case or an unknown %word% (neither is expanded), ".." components, and folders
+// without any macro.
 std::vector<PathFinding> CheckStoredPath(std::string_view name);
 
 }  // namespace dt

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <windows.h>
+// bcrypt.h needs the types windows.h declares.
+#include <bcrypt.h>
 
 #include <utility>
 
@@ -130,6 +132,36 @@ struct WindowTraits {
 };
 // A top-level window made with CreateWindowEx (its child windows go with it).
 using Window = Owner<WindowTraits>;
+
+struct ModuleTraits {
+  using Handle = HMODULE;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle h) { FreeLibrary(h); }
+};
+// A DLL from LoadLibrary.
+using Module = Owner<ModuleTraits>;
+
+// CNG objects (bcrypt.dll). The program does not import bcrypt.dll: it is not one of the
+// KnownDLLs, so a copy planted beside Setup.exe would be loaded in its place. sha256.cpp loads it
+// from the system folder at first use, and these close through it.
+void CloseCngAlgorithm(BCRYPT_ALG_HANDLE handle);
+void DestroyCngHash(BCRYPT_HASH_HANDLE handle);
+
+struct CngAlgorithmTraits {
+  using Handle = BCRYPT_ALG_HANDLE;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle h) { CloseCngAlgorithm(h); }
+};
+// An algorithm provider from BCryptOpenAlgorithmProvider.
+using CngAlgorithm = Owner<CngAlgorithmTraits>;
+
+struct CngHashTraits {
+  using Handle = BCRYPT_HASH_HANDLE;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle h) { DestroyCngHash(h); }
+};
+// A hash object from BCryptCreateHash; destroy it before its algorithm provider.
+using CngHash = Owner<CngHashTraits>;
 
 // A window's DC from GetDC, given back with ReleaseDC.
 class WindowDc {

@@ -149,6 +149,33 @@ TEST_F(DtpackTest, VerifyReportsEveryBrokenRule) {
   EXPECT_EQ(dtpack::Verify(root_ / "short.dt", out), 1);
 }
 
+TEST_F(DtpackTest, RefusesAndReportsTheInstallationRecordsName) {
+  // The installer holds %InstallDir%\Uninstaller.dat open during a run: no archive may write it.
+  Write("product/UNINSTALLER.DAT", "x");
+  Write("product/Maps/Uninstaller.dat", "x");  // another folder: no clash
+  const fs::path out = root_ / "r.dt";
+  try {
+    PackMappings({"%InstallDir%=" + (root_ / "product").string()}, out);
+    ADD_FAILURE() << "not refused";
+  } catch (const dtpack::InputError& e) {
+    EXPECT_NE(std::string(e.what()).find("%InstallDir%\\UNINSTALLER.DAT: "), std::string::npos)
+        << e.what();
+  }
+  EXPECT_FALSE(fs::exists(out));
+  EXPECT_FALSE(fs::exists(root_ / "r.dt.partial"));
+  PackMappings({"%InstallDir%\\Maps=" + (root_ / "product/Maps").string()}, out);
+  std::ostringstream fine;
+  EXPECT_EQ(dtpack::Verify(out, fine), 0) << fine.str();
+
+  Write("record.dt",
+        dt::BuildArchive({{"%InstallDir%\\a.txt", "a"}, {"%InstallDir%\\\\uninstaller.Dat", "b"}}));
+  std::ostringstream report;
+  EXPECT_EQ(dtpack::Verify(root_ / "record.dt", report), 1);
+  EXPECT_NE(report.str().find("entry 2 (%InstallDir%\\\\uninstaller.Dat): the installer writes"),
+            std::string::npos)
+      << report.str();
+}
+
 TEST_F(DtpackTest, UnpackNeverLeavesItsFolder) {
   Write("one.txt", "1");
   PackMappings({"%InstallDir%\\..\\..\\escape.txt=" + (root_ / "one.txt").string()},
