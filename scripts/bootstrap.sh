@@ -64,4 +64,26 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     exit 1
   fi
 fi
+
+# Wine's own fonts (fonts-wine: Tahoma, Marlett, whose letters are the title bar's buttons, and
+# the bitmap fonts) lie in /usr/share/wine/fonts, where this Wine never looks: its build names
+# "../fonts" beside its data folder instead, and fontconfig does not know the folder either. Wine
+# then has no font but DejaVu: every "Tahoma" becomes DejaVu Sans, which is wider, and Marlett's
+# "r" (the close button's cross) a plain letter r. Wine does read the prefix's own Fonts folder,
+# as Windows does: the fonts go there, and again whenever the package brings changed ones, so
+# an existing prefix gets them on its next bootstrap.
+wine_fonts=/usr/share/wine/fonts
+prefix_fonts="$WINEPREFIX/drive_c/windows/Fonts"
+if [ -d "$wine_fonts" ]; then
+  mkdir -p "$prefix_fonts"
+  copied=0
+  for font in "$wine_fonts"/*.ttf "$wine_fonts"/*.fon; do
+    [ -f "$font" ] || continue
+    if ! cmp -s "$font" "$prefix_fonts/${font##*/}"; then
+      cp "$font" "$prefix_fonts/"
+      copied=$((copied + 1))
+    fi
+  done
+  [ "$copied" -eq 0 ] || echo "bootstrap: copied $copied of Wine's fonts into the prefix"
+fi
 echo "bootstrap: ready"
