@@ -4,64 +4,100 @@
 #include <optional>
 #include <stdexcept>
 
+#include "core/install_record.h"
 #include "core/product.h"
 #include "setup/run/globals.h"
 #include "setup/run/install_log.h"
 #include "win32/files.h"
 #include "win32/handles.h"
 #include "win32/registry.h"
+#include "win32/sha256.h"
+#include "win32/wide_text.h"
 
 namespace setup {
 namespace {
 
-// A key that logs each value written, or the error that stops the stage.
+// A record line that cannot be written stops the stage before the change it announces.
+void Announce(InstallRecord& record, std::string_view kind,
+              std::initializer_list<std::string_view> fields) {
+  if (!record.Announce(kind, fields)) {
+    throw std::runtime_error(win::WideToUtf8(RecordWriteError(record)));
+  }
+}
+
+// A key that logs and records each value written, or the error that stops the stage.
 class LoggedKey {
  public:
-  LoggedKey(std::unique_ptr<ProductRegistry::Key> key, std::string path, InstallLog& log)
-      : key_(std::move(key)), path_(std::move(path)), log_(log) {}
+  LoggedKey(std::unique_ptr<ProductRegistry::Key> key, std::string path, std::string recordPath,
+            InstallLog& log, InstallRecord& record)
+      : key_(std::move(key)),
+        path_(std::move(path)),
+        recordPath_(std::move(recordPath)),
+        log_(log),
+        record_(record) {}
   void WriteString(const std::string& name, const std::string& value) {
-    try {
-      key_->WriteString(name, value);
-    } catch (const std::exception& e) {
-      log_.WriteAnsi("registry value " + path_ + "\\" + name + " not written: " + e.what());
-      throw;
-    }
-    log_.WriteAnsi("registry value " + path_ + "\\" + name + " = \"" + value + "\"");
+    Write(name, "\"" + value + "\"", [&] { key_->WriteString(name, value); });
   }
   void WriteDword(const std::string& name, std::uint32_t value) {
-    try {
-      key_->WriteDword(name, value);
-    } catch (const std::exception& e) {
-      log_.WriteAnsi("registry value " + path_ + "\\" + name + " not written: " + e.what());
-      throw;
-    }
-    log_.WriteAnsi("registry value " + path_ + "\\" + name + " = " + std::to_string(value) +
-                   " (DWORD)");
+    Write(name, std::to_string(value) + " (DWORD)", [&] { key_->WriteDword(name, value); });
+  }
+  // A value the record does not list: the anchor, which the record cannot hold.
+  void WriteUnrecorded(const std::string& name, const std::string& value) {
+    key_->WriteString(name, value);
+    log_.WriteAnsi("registry value " + path_ + "\\" + name + " = \"" + value + "\"");
   }
 
  private:
+  template <typename WriteValue>
+  void Write(const std::string& name, const std::string& shown, WriteValue write) {
+    const bool existed = record_.Recording() && key_->HasValue(name);
+    Announce(record_, dt::kRecordValuePending, {RegistryViewName(), recordPath_, name});
+    try {
+      write();
+    } catch (const std::exception& e) {
+      log_.WriteAnsi("registry value " + path_ + "\\" + name + " not written: " + e.what());
+      throw;
+    }
+    record_.Note(dt::kRecordValue,
+                 {RegistryViewName(), recordPath_, name, existed ? "replaced" : "created"});
+    log_.WriteAnsi("registry value " + path_ + "\\" + name + " = " + shown);
+  }
+
   std::unique_ptr<ProductRegistry::Key> key_;
-  std::string path_;
+  std::string path_;        // as the log names it
+  std::string recordPath_;  // as the record names it: below HKLM, no leading backslash
   InstallLog& log_;
+  InstallRecord& record_;
 };
 
-// Opens (creating) a key under HKEY_LOCAL_MACHINE; logs when that fails.
+// Opens (creating) a key under HKEY_LOCAL_MACHINE, recording each level it creates; logs when
+// that fails.
 std::optional<LoggedKey> CreateLoggedKey(ProductRegistry& registry, const std::string& path,
-                                         InstallLog& log) {
-  const std::string name = "HKLM\\" + (path.rfind('\\', 0) == 0 ? path.substr(1) : path);
+                                         InstallLog& log, InstallRecord& record) {
+  const std::string relative = path.rfind('\\', 0) == 0 ? path.substr(1) : path;
+  const std::string name = "HKLM\\" + relative;
+  const std::vector<std::string> missing =
+      record.Recording() ? registry.MissingLevels(HKEY_LOCAL_MACHINE, relative)
+                         : std::vector<std::string>{};
+  for (const std::string& level : missing) {
+    Announce(record, dt::kRecordKeyPending, {RegistryViewName(), level});
+  }
   auto key = registry.CreateKey(HKEY_LOCAL_MACHINE, path);
   if (!key) {
     log.WriteAnsi("registry key " + name + " cannot be opened or created: skipped");
     return std::nullopt;
   }
-  return LoggedKey(std::move(key), name, log);
+  for (const std::string& level : missing) record.Note(dt::kRecordKey, {RegistryViewName(), level});
+  return LoggedKey(std::move(key), name, relative, log, record);
 }
 
 // Starts a registration tool and logs its command line and whether it started.
 void StartTool(const std::string& path, const std::string& arguments, StartedTools& started,
-               InstallLog& log) {
+               InstallLog& log, InstallRecord& record) {
   const std::string commandLine = "\"" + path + "\" " + arguments;
+  Announce(record, dt::kRecordToolPending, {commandLine});
   win::KernelHandle process = StartProgram(path, arguments, /*minimised=*/true);
+  if (process) record.Note(dt::kRecordTool, {commandLine});
   if (!process) {
     log.WriteAnsi("tool not started (system error " + std::to_string(GetLastError()) +
                   "): " + commandLine);
@@ -72,8 +108,19 @@ void StartTool(const std::string& path, const std::string& arguments, StartedToo
 }
 
 void WriteLoggedIniValue(const std::string& ini, const std::string& key, const std::string& value,
-                         InstallLog& log) {
+                         InstallLog& log, InstallRecord& record) {
+  const bool fileExisted = win::FileExistsQuiet(ini);
+  char current[2];
+  const bool keyExisted =
+      fileExisted && GetPrivateProfileStringA("program", key.c_str(), "\x01", current,
+                                              sizeof current, ini.c_str()) != 0 &&
+      current[0] != '\x01';
+  Announce(record, dt::kRecordIniPending, {ini, "program", key});
   const bool written = WriteIniValue(ini, "program", key, value);
+  if (written) {
+    record.Note(dt::kRecordIni, {ini, "program", key, keyExisted ? "replaced" : "created",
+                                 fileExisted ? "0" : "1"});
+  }
   log.WriteAnsi("INI value [program] " + key + "=" + value + " in \"" + ini +
                 "\": " + (written ? "written" : "not written"));
 }
@@ -87,6 +134,10 @@ class SystemKey final : public ProductRegistry::Key {
   void WriteDword(const std::string& name, std::uint32_t value) override {
     win::WriteDwordValue(key_.get(), name, value);
   }
+  bool HasValue(const std::string& name) const override {
+    return RegQueryValueExA(key_.get(), name.c_str(), nullptr, nullptr, nullptr, nullptr) ==
+           ERROR_SUCCESS;
+  }
 
  private:
   win::RegKey key_;
@@ -99,13 +150,39 @@ class SystemProductRegistry final : public ProductRegistry {
     if (!key) return nullptr;
     return std::make_unique<SystemKey>(std::move(key));
   }
+  std::vector<std::string> MissingLevels(HKEY root, const std::string& path) override {
+    std::vector<std::string> missing;
+    for (std::size_t slash = 0; slash != std::string::npos;) {
+      slash = path.find('\\', slash + 1);
+      const std::string level = path.substr(0, slash);
+      if (!missing.empty() || !win::OpenKey(root, level, /*create=*/false)) {
+        missing.push_back(level);
+      }
+    }
+    return missing;
+  }
 };
+
+// The SHA-256 of a file, as the record keeps it; nothing when it cannot be read.
+std::optional<std::string> HashOfFile(const std::string& path) {
+  const win::FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                         OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  LARGE_INTEGER size{};
+  if (!file || !GetFileSizeEx(file.get(), &size)) return std::nullopt;
+  const auto digest = win::Sha256OfFile(file.get(), static_cast<std::uint64_t>(size.QuadPart));
+  if (!digest) return std::nullopt;
+  return dt::Sha256Hex(*digest);
+}
 
 std::string Quoted(const std::string& text) {
   return "\"" + text + "\"";
 }
 
 }  // namespace
+
+const char* RegistryViewName() {
+  return sizeof(void*) == 4 ? "32" : "64";
+}
 
 ProductRegistry& SystemRegistry() {
   static SystemProductRegistry registry;
@@ -122,40 +199,55 @@ std::string LocalDateText() {
 }
 
 StartedTools RegisterProduct(ProductRegistry& registry, std::uint32_t estimatedSizeKiB,
-                             InstallLog& log) {
+                             InstallLog& log, InstallRecord& record) {
   // In the program's own registry view: the 32-bit program's entry goes to the 32-bit view,
   // where Windows lists the 32-bit programs.
-  if (auto key = CreateLoggedKey(
-          registry, product::kUninstallKeyParent + ProgramTitle,
-          log)) {
-    key->WriteString("DisplayName", ProgramTitle);
+  std::optional<LoggedKey> entry =
+      CreateLoggedKey(registry, product::kUninstallKeyParent + ProgramTitle, log, record);
+  if (entry) {
+    entry->WriteString("DisplayName", ProgramTitle);
     // Quoted: a path with blanks would otherwise let Windows start C:\Program.exe in its place.
-    key->WriteString("UninstallString", Quoted(InstallFolder + "\\" + product::kUninstaller));
+    entry->WriteString("UninstallString", Quoted(InstallFolder + "\\" + product::kUninstaller));
     // What "Apps & Features" shows of the product; it offers no Change or Repair.
-    key->WriteString("DisplayVersion", product::kVersion);
-    key->WriteString("Publisher", product::kPublisher);
-    key->WriteString("InstallLocation", InstallFolder);
-    key->WriteString("InstallDate", LocalDateText());
-    key->WriteDword("EstimatedSize", estimatedSizeKiB);
-    key->WriteDword("NoModify", 1);
-    key->WriteDword("NoRepair", 1);
+    entry->WriteString("DisplayVersion", product::kVersion);
+    entry->WriteString("Publisher", product::kPublisher);
+    entry->WriteString("InstallLocation", InstallFolder);
+    entry->WriteString("InstallDate", LocalDateText());
+    entry->WriteDword("EstimatedSize", estimatedSizeKiB);
+    entry->WriteDword("NoModify", 1);
+    entry->WriteDword("NoRepair", 1);
   }
-  if (auto key = CreateLoggedKey(registry, product::kSettingsKey, log)) {
+  if (auto key = CreateLoggedKey(registry, product::kSettingsKey, log, record)) {
     key->WriteString("ProgramDir", InstallFolder);
     key->WriteString("SearchPaths", "");
     key->WriteString("GeoDictionary", InstallFolder + "\\Maps\\GeoDict.DCT");
     key->WriteString("VersionCode", product::kVersion);
     key->WriteString("CommonDLLDir", InstallFolder);
   }
-  StartedTools started;
   const std::string folder = InstallFolder + "\\";
+  // The two files that the uninstaller will run and load elevated: it checks them against these.
+  for (const char* name : {product::kRegisterTool, product::kLibrary}) {
+    if (const auto hash = HashOfFile(folder + name)) {
+      record.Note(dt::kRecordSha256, {folder + name, *hash});
+    }
+  }
+  // The record's anchor, the last registry write: only administrators can change it.
+  if (entry) {
+    if (const auto anchor = record.Anchor()) {
+      entry->WriteUnrecorded("InstallRecord", *anchor);
+    } else if (record.Recording()) {
+      throw std::runtime_error(win::WideToUtf8(RecordWriteError(record)));
+    }
+  }
+  StartedTools started;
   StartTool(folder + product::kRegisterTool, "/s " + Quoted(folder + product::kLibrary), started,
-            log);
+            log, record);
   StartTool(folder + product::kTypeLibraryTool, Quoted(folder + product::kTypeLibrary), started,
-            log);
+            log, record);
   const std::string ini = folder + product::kUninstallerIni;
-  WriteLoggedIniValue(ini, "ProgName", ProgramTitle, log);
-  WriteLoggedIniValue(ini, "InstallDir", InstallFolder, log);
+  WriteLoggedIniValue(ini, "ProgName", ProgramTitle, log, record);
+  WriteLoggedIniValue(ini, "InstallDir", InstallFolder, log, record);
+  record.Flush();
   return started;
 }
 

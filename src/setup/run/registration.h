@@ -7,8 +7,10 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "setup/run/install_log.h"
+#include "setup/run/install_record.h"
 #include "setup/run/started_tools.h"
 #include "win32/handles.h"
 
@@ -24,11 +26,19 @@ class ProductRegistry {
     virtual void WriteString(const std::string& name, const std::string& value) = 0;
     // Writes a 32-bit number value; throws as WriteString does.
     virtual void WriteDword(const std::string& name, std::uint32_t value) = 0;
+    // Whether the key holds a value of that name (a write then replaces it).
+    virtual bool HasValue(const std::string&) const { return false; }
   };
   virtual ~ProductRegistry() = default;
   // Opens a key with full access, creating it and its missing parents; null when that fails.
   virtual std::unique_ptr<Key> CreateKey(HKEY root, const std::string& path) = 0;
+  // The levels of path that do not exist yet, from the first missing one down (CreateKey would
+  // create them).
+  virtual std::vector<std::string> MissingLevels(HKEY, const std::string&) { return {}; }
 };
+
+// The registry view the program writes and reads ("32" or "64"): its own, asked for explicitly.
+const char* RegistryViewName();
 
 // The system's registry.
 ProductRegistry& SystemRegistry();
@@ -38,8 +48,12 @@ ProductRegistry& SystemRegistry();
 // written into an opened key raises, and what follows is skipped. estimatedSizeKiB is what the
 // run wrote (the uninstall entry's "EstimatedSize"). Returns the tools it started, which are not
 // waited for here.
+// Each key level created, each value written, the INI keys and the tools started go to the
+// record, as do the SHA-256 of the two files the uninstaller will run or load; the record is
+// anchored in the uninstall entry ("InstallRecord") as the last registry write. A record that
+// cannot be written raises the write error about it, before the change it announces.
 StartedTools RegisterProduct(ProductRegistry& registry, std::uint32_t estimatedSizeKiB,
-                             InstallLog& log = NoLog());
+                             InstallLog& log = NoLog(), InstallRecord& record = NoRecord());
 
 // Today's local date as YYYYMMDD (the uninstall entry's "InstallDate").
 std::string LocalDateText();

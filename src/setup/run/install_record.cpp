@@ -1,0 +1,246 @@
+#include "setup/run/install_record.h"
+
+#include <windows.h>
+
+#include <cstdio>
+
+#include "core/install_record.h"
+#include "core/product.h"
+#include "win32/files.h"
+#include "win32/sha256.h"
+#include "win32/wide_text.h"
+
+namespace setup {
+namespace {
+
+// Opens the record file without following a link: the folder may be writable by others.
+win::FileHandle OpenRecordFile(const std::string& path, DWORD disposition) {
+  return win::FileHandle(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+                                     nullptr, disposition,
+                                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
+                                     nullptr));
+}
+
+// The whole content of an opened regular file with a single name; nothing for anything else (a
+// link, a file with several names, a folder, one too large to be a record).
+std::optional<std::string> ReadWholeRegularFile(HANDLE file) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(file, &info)) return std::nullopt;
+  if (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) {
+    return std::nullopt;
+  }
+  if (info.nNumberOfLinks != 1 || info.nFileSizeHigh != 0 || info.nFileSizeLow > (256u << 20)) {
+    return std::nullopt;
+  }
+  std::string content(info.nFileSizeLow, '\0');
+  DWORD read = 0;
+  if (!content.empty() &&
+      (!ReadFile(file, content.data(), info.nFileSizeLow, &read, nullptr) ||
+       read != info.nFileSizeLow)) {
+    return std::nullopt;
+  }
+  return content;
+}
+
+std::string Upper(std::string text) {
+  if (!text.empty()) CharUpperBuffA(text.data(), static_cast<DWORD>(text.size()));
+  return text;
+}
+
+// The folder as the record names it: its full path in UTF-8.
+std::string RecordedFolder(const std::string& folder) {
+  return win::AnsiToUtf8(win::FullPath(folder).value_or(folder));
+}
+
+// Why an existing record cannot be appended to; nothing when it can.
+std::optional<std::string> WhyNotAppendable(const dt::RecordRead& read, const std::string& content,
+                                            const std::string& anchorText,
+                                            const std::string& folderUtf8) {
+  const auto anchor = dt::ParseRecordAnchor(anchorText);
+  if (!anchor) return "no anchor in the uninstall entry";
+  if (anchor->length > read.acceptedBytes) return "damaged or cut inside its anchored part";
+  const auto digest = win::Sha256(std::string_view(content).substr(0, anchor->length));
+  if (!digest || dt::Sha256Hex(*digest) != anchor->sha256Hex) return "not the anchored record";
+  if (read.damaged) return "a damaged line after its anchored part";
+  for (const dt::RecordLine& line : read.lines) {
+    if (line.kind != dt::kRecordRun || line.fields.empty()) continue;
+    if (Upper(win::Utf8ToAnsi(line.fields[0])) != Upper(win::Utf8ToAnsi(folderUtf8))) {
+      return "the record of another folder";
+    }
+    return std::nullopt;
+  }
+  return "no run in it";
+}
+
+std::string LocalTimeText() {
+  SYSTEMTIME now{};
+  GetLocalTime(&now);
+  char text[32];
+  std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", unsigned{now.wYear},
+                unsigned{now.wMonth}, unsigned{now.wDay}, unsigned{now.wHour},
+                unsigned{now.wMinute}, unsigned{now.wSecond});
+  return text;
+}
+
+}  // namespace
+
+InstallRecord& NoRecord() {
+  static InstallRecord none;
+  return none;
+}
+
+std::wstring RecordWriteError(const InstallRecord& record) {
+  return L"Ошибка записи файла: \"" + win::AnsiToWide(record.Path()) + L"\".";
+}
+
+std::vector<std::string> PathLevels(const std::string& path) {
+  std::vector<std::string> levels;
+  const std::string full = win::FullPath(path).value_or(path);
+  // The root: "C:\" or "\\server\share\".
+  std::size_t start = 0;
+  if (full.rfind("\\\\", 0) == 0) {
+    const std::size_t server = full.find('\\', 2);
+    start = server == std::string::npos ? full.size() : full.find('\\', server + 1);
+    if (start == std::string::npos) start = full.size();
+  } else {
+    start = full.find('\\');
+    if (start == std::string::npos) return levels;
+  }
+  for (std::size_t slash = full.find('\\', start + 1);; slash = full.find('\\', slash + 1)) {
+    const std::string level = full.substr(0, slash);
+    if (level.size() > start + 1 && level.back() != '\\' &&
+        (levels.empty() || levels.back() != level)) {
+      levels.push_back(level);
+    }
+    if (slash == std::string::npos) break;
+  }
+  return levels;
+}
+
+std::optional<FileStamp> StampOf(HANDLE file) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(file, &info)) return std::nullopt;
+  char time[17];
+  std::snprintf(time, sizeof time, "%08lx%08lx",
+                static_cast<unsigned long>(info.ftLastWriteTime.dwHighDateTime),
+                static_cast<unsigned long>(info.ftLastWriteTime.dwLowDateTime));
+  return FileStamp{(std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow, time};
+}
+
+InstallRecord InstallRecord::Open(const std::string& folder, const std::string& anchor,
+                                  const std::vector<MadeFolder>& madeFolders, InstallLog& log) {
+  const std::string path = folder + "\\" + std::string(dt::kRecordFileName);
+  const std::string folderUtf8 = RecordedFolder(folder);
+  InstallRecord record;
+  record.path_ = path;
+  record.recording_ = true;
+
+  if (win::FileHandle existing = OpenRecordFile(path, OPEN_EXISTING)) {
+    const auto content = ReadWholeRegularFile(existing.get());
+    const dt::RecordRead read = content ? dt::ReadRecord(*content) : dt::RecordRead{};
+    const auto why = content ? WhyNotAppendable(read, *content, anchor, folderUtf8)
+                             : std::optional<std::string>("not a plain file");
+    if (!why) {
+      if (read.tornTail) {
+        log.WriteAnsi("installation record \"" + path + "\": a torn last line at byte " +
+                      std::to_string(read.acceptedBytes) + " cut off");
+      }
+      LARGE_INTEGER end{};
+      end.QuadPart = static_cast<LONGLONG>(read.acceptedBytes);
+      if (SetFilePointerEx(existing.get(), end, nullptr, FILE_BEGIN) &&
+          SetEndOfFile(existing.get())) {
+        log.WriteAnsi("installation record \"" + path + "\": appending to " +
+                      std::to_string(read.acceptedBytes) + " bytes");
+        record = InstallRecord(std::move(existing), path, read.acceptedBytes);
+      }
+    } else {
+      existing.reset();
+      const std::string old = folder + "\\" + std::string(dt::kRecordOldFileName);
+      const bool renamed = MoveFileExA(path.c_str(), old.c_str(), MOVEFILE_REPLACE_EXISTING);
+      log.WriteAnsi("installation record \"" + path + "\" not appended to (" + *why + "): " +
+                    (renamed ? "renamed \"" + old + "\""
+                             : "cannot be renamed (system error " +
+                                   std::to_string(GetLastError()) + ")"));
+    }
+  }
+  if (!record.file_) {
+    if (win::FileHandle created = OpenRecordFile(path, CREATE_NEW)) {
+      log.WriteAnsi("installation record \"" + path + "\" started");
+      record = InstallRecord(std::move(created), path, 0);
+    } else {
+      log.WriteAnsi("installation record \"" + path + "\" cannot be created (system error " +
+                    std::to_string(GetLastError()) + ")");
+      return record;  // broken: the first announcement fails
+    }
+  }
+
+  record.pending_ += dt::FormatRecordLine(
+      dt::kRecordRun, {folderUtf8, LocalTimeText(), product::kVersion});
+  for (const std::string& level : PathLevels(folder)) {
+    const DWORD attributes = GetFileAttributesA(level.c_str());
+    const bool link = attributes != INVALID_FILE_ATTRIBUTES &&
+                      (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    record.Add(dt::kRecordLink, {level, link ? "1" : "0"});
+  }
+  for (const MadeFolder& made : madeFolders) {
+    record.Add(dt::kRecordMadeFolder, {made.path, made.madeBy});
+  }
+  record.Flush();
+  return record;
+}
+
+void InstallRecord::Add(std::string_view kind, std::initializer_list<std::string_view> ansiFields) {
+  std::vector<std::string> fields;
+  fields.reserve(ansiFields.size());
+  for (const std::string_view field : ansiFields) fields.push_back(win::AnsiToUtf8(field));
+  pending_ += dt::FormatRecordLine(kind, fields);
+}
+
+bool InstallRecord::Announce(std::string_view kind,
+                             std::initializer_list<std::string_view> ansiFields) {
+  if (!recording_) return true;
+  const std::size_t before = pending_.size();
+  Add(kind, ansiFields);
+  if (Flush()) return true;
+  pending_.resize(before);  // the announcement is not made; what was noted waits
+  return false;
+}
+
+void InstallRecord::Note(std::string_view kind, std::initializer_list<std::string_view> ansiFields) {
+  if (recording_) Add(kind, ansiFields);
+}
+
+bool InstallRecord::Flush() {
+  if (!recording_ || pending_.empty()) return true;
+  if (!file_) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return false;
+  }
+  DWORD written = 0;
+  if (!WriteFile(file_.get(), pending_.data(), static_cast<DWORD>(pending_.size()), &written,
+                 nullptr) ||
+      written != pending_.size()) {
+    const DWORD error = written != pending_.size() && GetLastError() == 0 ? ERROR_DISK_FULL
+                                                                          : GetLastError();
+    // Nothing half written stays behind: the reader would take it for a torn line anyway, but
+    // the next attempt starts where the record ended.
+    LARGE_INTEGER end{};
+    end.QuadPart = static_cast<LONGLONG>(size_);
+    SetFilePointerEx(file_.get(), end, nullptr, FILE_BEGIN);
+    SetEndOfFile(file_.get());
+    SetLastError(error);
+    return false;
+  }
+  size_ += written;
+  pending_.clear();
+  return true;
+}
+
+std::optional<std::string> InstallRecord::Anchor() {
+  if (!recording_ || !file_ || !Flush()) return std::nullopt;
+  const auto digest = win::Sha256OfFile(file_.get(), size_);
+  if (!digest) return std::nullopt;
+  return dt::FormatRecordAnchor(size_, dt::Sha256Hex(*digest));
+}
+
+}  // namespace setup
