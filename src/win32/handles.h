@@ -102,6 +102,15 @@ struct GlobalMemoryTraits {
 // A block from GlobalAlloc (clipboard data until SetClipboardData takes it over).
 using GlobalMemory = Owner<GlobalMemoryTraits>;
 
+struct LocalMemoryTraits {
+  using Handle = HLOCAL;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle h) { LocalFree(h); }
+};
+// A block that the system allocated with LocalAlloc for the caller (a security descriptor from
+// GetSecurityInfo, say).
+using LocalMemory = Owner<LocalMemoryTraits>;
+
 template <typename T>
 struct GdiTraits {
   using Handle = T;
