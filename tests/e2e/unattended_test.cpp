@@ -226,6 +226,7 @@ TEST_F(Unattended, SilentWriteErrorsAreRetriedWhileTheFileIsHeldThenAborted) {
     const std::string log = ReadFileBytes(logFile);
     EXPECT_TRUE(Contains(log, "KORVU50.DLL\". (system error 32), answer: Retry")) << log;
     EXPECT_TRUE(Contains(log, "KORVU50.DLL\", 7 bytes: written")) << log;
+    EXPECT_EQ(testing_support::TemporaryFilesIn(folder), std::vector<std::string>{});
   }
   WriteFileBytes(target, "old library");
   RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Fendaro");
@@ -256,6 +257,38 @@ TEST_F(Unattended, SilentWriteErrorsAreRetriedWhileTheFileIsHeldThenAborted) {
     EXPECT_TRUE(Contains(log, "result: installation ended with an error; exit code 4")) << log;
     EXPECT_FALSE(HklmString(kSettingsKey, "ProgramDir"));
   }
+}
+
+// The wizard (here with /DIR and /LOG) asks about a held file; Retry once it is let go writes it.
+TEST_F(Unattended, TheWizardAsksAboutAHeldFileAndRetryWritesIt) {
+  DemoArchives();
+  CreateDirectoryA((temp / "Program Files").c_str(), nullptr);
+  CreateDirectoryA(folder.c_str(), nullptr);
+  const std::string target = folder + "\\KORVU50.DLL";
+  WriteFileBytes(target, "old library");
+  HeldFile held(target);
+  ASSERT_TRUE(held.held());
+  driver::SetupProcess setup(dist + "\\Setup.exe",
+                             L"\"/DIR=" + W(folder) + L"\" \"/LOG=" + W(logFile) + L"\"");
+  HWND main = setup.MainWindow();
+  ASSERT_TRUE(main);
+  driver::Click(Button(main, L"Далее"));
+  driver::Click(Button(main, L"Начать"));
+  HWND question = setup.AwaitTopWindow(L"Подтверждение");
+  ASSERT_TRUE(question) << "no write-error question";
+  EXPECT_TRUE(driver::FindChild(question, L"Ошибка записи файла: \"" + W(target) + L"\"."));
+  Sleep(1000);
+  held.Release();
+  driver::Click(driver::FindChild(question, L"&Повтор", L"Button"));
+  ASSERT_TRUE(driver::WaitFor(
+      [&] { return driver::FindChild(main, L"Установка программы завершена.") != nullptr; }));
+  EXPECT_EQ(ReadFileBytes(target), "library");
+  EXPECT_EQ(testing_support::TemporaryFilesIn(folder), std::vector<std::string>{});
+  driver::Click(Button(main, L"Закрыть"));
+  EXPECT_EQ(setup.WaitForExit(), 0u);
+  const std::string log = ReadFileBytes(logFile);
+  EXPECT_TRUE(Contains(log, "KORVU50.DLL\". (system error 32), answer: Retry")) << log;
+  EXPECT_TRUE(Contains(log, "KORVU50.DLL\", 7 bytes: written")) << log;
 }
 
 TEST_F(Unattended, TooLittleSpaceEndsWithSevenAndAFullDiskAbortsAtOnce) {

@@ -13,6 +13,7 @@
 #include "setup/run/folder_macros.h"
 #include "setup/run/globals.h"
 #include "setup/run/install_log.h"
+#include "setup/run/safe_replace.h"
 #include "win32/files.h"
 #include "win32/handles.h"
 #include "win32/wide_text.h"
@@ -40,32 +41,14 @@ std::wstring WriteError(const std::string& target) {
   return L"Ошибка записи файла: " + Quoted(target) + L".";
 }
 
-struct OpenedTarget {
-  win::FileHandle file;
-  bool existed;  // an existing file, which may be longer than the new content
-};
-
-// Opens the target for writing: an existing file loses its attributes (read-only, hidden,
-// system) and is opened for writing with sharing; a new one is created without sharing.
-OpenedTarget OpenTarget(const std::string& target) {
+// Creates a file that is not there yet, without sharing; an invalid handle when the name is
+// taken (or the file cannot be made).
+win::FileHandle CreateNewTarget(const std::string& target) {
   // Most targets are new. Creating the file only where none is found tells that at once; a test
   // of the name first would cost as much again, since Wine (like any case-insensitive lookup on
   // a case-sensitive disk) scans the whole folder for a name that is not there.
-  if (win::FileHandle created(CreateFileA(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                          FILE_ATTRIBUTE_NORMAL, nullptr));
-      created) {
-    return {std::move(created), false};
-  }
-  if (win::FileExistsQuiet(target)) {
-    SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);
-    return {win::FileHandle(CreateFileA(target.c_str(), GENERIC_WRITE,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr)),
-            true};
-  }
-  return {win::FileHandle(CreateFileA(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr)),
-          false};
+  return win::FileHandle(CreateFileA(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 // What names a written file whatever the letter case of its path: its full path in upper case.
@@ -84,33 +67,31 @@ struct CopyOutcome {
   DWORD systemError;  // of the failed write or read; 0 when done
 };
 
-// Copies the whole content into the opened target from its start and cuts an existing file at
-// the content's end, so that it holds exactly the content. On a failed or short write, or a
-// failed read, the target is cut to 0 bytes: no file may look complete when it is not.
-CopyOutcome CopyContent(dt::ContentReader& content, const OpenedTarget& target,
+// Copies the whole content into a file that was just made, from its start.
+CopyOutcome CopyContent(dt::ContentReader& content, const win::FileHandle& file,
                         std::vector<std::byte>& buffer) {
-  const win::FileHandle& file = target.file;
-  CopyOutcome outcome{CopyResult::kDone, 0};
   for (;;) {
     SetLastError(0);
     const auto n = content.Next(buffer);
-    if (!n) {
-      outcome = {CopyResult::kReadFailed, GetLastError()};
-      break;
-    }
-    if (*n == 0) break;
+    if (!n) return {CopyResult::kReadFailed, GetLastError()};
+    if (*n == 0) return {CopyResult::kDone, 0};
     DWORD written = 0;
     if (!WriteFile(file.get(), buffer.data(), static_cast<DWORD>(*n), &written, nullptr)) {
-      outcome = {CopyResult::kWriteFailed, GetLastError()};
-      break;
+      return {CopyResult::kWriteFailed, GetLastError()};
     }
-    if (written != *n) {  // a short write: the disk is full
-      outcome = {CopyResult::kWriteFailed, ERROR_DISK_FULL};
-      break;
-    }
+    if (written != *n) return {CopyResult::kWriteFailed, ERROR_DISK_FULL};  // the disk is full
   }
-  if (outcome.result != CopyResult::kDone) SetFilePointer(file.get(), 0, nullptr, FILE_BEGIN);
-  if (outcome.result != CopyResult::kDone || target.existed) SetEndOfFile(file.get());
+}
+
+// Writes a file that did not exist. On a failed or short write, or a failed read, the file is
+// cut to 0 bytes: no file may look complete when it is not.
+CopyOutcome WriteNewFile(dt::ContentReader& content, const win::FileHandle& file,
+                         std::vector<std::byte>& buffer) {
+  const CopyOutcome outcome = CopyContent(content, file, buffer);
+  if (outcome.result != CopyResult::kDone) {
+    SetFilePointer(file.get(), 0, nullptr, FILE_BEGIN);
+    SetEndOfFile(file.get());
+  }
   return outcome;
 }
 
@@ -162,25 +143,28 @@ class ArchiveRun {
 
  private:
   // Writes one file, asking Abort/Retry/Ignore when it cannot be opened or written. kNext also
-  // when the user chose to skip it.
+  // when the user chose to skip it. An existing file is replaced through a temporary file beside
+  // it (safe_replace.h), so that a failed attempt leaves it as it was.
   EntryOutcome WriteTarget(const dt::TFileItem& item, std::int32_t size,
                            const std::string& target) {
+    // The new content, waiting in its temporary file after a rename that failed: Retry repeats
+    // only the rename. Whatever else ends the entry deletes the file.
+    std::optional<FileReplacement> renamePending;
     for (int attempt = 1;; ++attempt) {
-      auto content = dt::ContentReader::Open(archive_, item, size);
-      if (!content) return Stop(PayloadReadError(archivePath_, target));
       CopyOutcome copied{CopyResult::kWriteFailed, 0};
-      if (const OpenedTarget opened = OpenTarget(target); opened.file) {
-        copied = CopyContent(*content, opened, buffer_);
-        // A failed copy leaves the file cut to 0 bytes.
-        messages_.Written.Record(FileIdentity(target), copied.result == CopyResult::kDone
-                                                           ? static_cast<std::uint64_t>(size)
-                                                           : 0);
-        if (copied.result == CopyResult::kDone) {
-          log_.Write(entry_ + L"written");
-          return EntryOutcome::kNext;
-        }
+      if (renamePending) {
+        copied.systemError = renamePending->Commit();
+        if (!copied.systemError) copied.result = CopyResult::kDone;
       } else {
-        copied.systemError = GetLastError();
+        auto content = dt::ContentReader::Open(archive_, item, size);
+        if (!content) return Stop(PayloadReadError(archivePath_, target));
+        copied = WriteOnce(*content, target, renamePending);
+      }
+      if (copied.result == CopyResult::kDone) {
+        renamePending.reset();
+        messages_.Written.Record(FileIdentity(target), static_cast<std::uint64_t>(size));
+        log_.Write(entry_ + L"written");
+        return EntryOutcome::kNext;
       }
       const std::wstring question = WriteError(target);
       const WriteErrorAnswer answer = view_.AskWriteError(question, copied.systemError, attempt);
@@ -201,6 +185,38 @@ class ArchiveRun {
       }
       return EntryOutcome::kNext;
     }
+  }
+
+  // One attempt at writing the target from its content's start. A file that is not there yet is
+  // made and written in place (and cut to 0 bytes when that fails: recorded with size 0); an
+  // existing one is replaced. When only the rename failed, the replacement is left in
+  // renamePending.
+  CopyOutcome WriteOnce(dt::ContentReader& content, const std::string& target,
+                        std::optional<FileReplacement>& renamePending) {
+    win::FileHandle created = CreateNewTarget(target);
+    if (!created && win::FileExistsQuiet(target)) {
+      FileReplacement& replacement = renamePending.emplace(target);
+      CopyOutcome outcome{CopyResult::kWriteFailed, replacement.CheckTarget()};
+      if (!outcome.systemError) outcome.systemError = replacement.CreateTemporary();
+      if (!outcome.systemError) {
+        outcome = CopyContent(content, replacement.File(), buffer_);
+        if (outcome.result == CopyResult::kDone) {
+          outcome.systemError = replacement.Commit();
+          if (outcome.systemError) outcome.result = CopyResult::kWriteFailed;
+          return outcome;  // after a failed rename, renamePending keeps the content for a Retry
+        }
+      }
+      renamePending.reset();  // a failed attempt: the temporary file goes, the target is as it was
+      return outcome;
+    }
+    if (!created) {
+      created.reset(CreateFileA(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+      if (!created) return {CopyResult::kWriteFailed, GetLastError()};
+    }
+    const CopyOutcome outcome = WriteNewFile(content, created, buffer_);
+    if (outcome.result != CopyResult::kDone) messages_.Written.Record(FileIdentity(target), 0);
+    return outcome;
   }
 
   const std::string& archivePath_;

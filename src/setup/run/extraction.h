@@ -12,11 +12,11 @@ namespace setup {
 
 // Unpacks the archive at archivePath: per entry the folder macros are expanded, the folder is
 // created, and the file is written (replacing an existing one when overwrite is set, keeping it
-// otherwise). Shows the file name and advances DoneBytes and the gauge, and pumps the message
-// queue once per entry and once at the end. The first failure ends the run with its text in
-// messages.Error; a file that cannot be written is asked about (Abort, Retry, Ignore). Every
-// file written is recorded in messages.Written with its final size. The archive, each entry and
-// each question go to the log.
+// otherwise; an existing file stays as it was when its replacement fails). Shows the file name and
+// advances DoneBytes and the gauge, and pumps the message queue once per entry and once at the end.
+// The first failure ends the run with its text in messages.Error; a file that cannot be written is
+// asked about (Abort, Retry, Ignore). Every file written is recorded in messages.Written with its
+// final size. The archive, each entry and each question go to the log.
 void UnpackArchive(const std::string& archivePath, TMessages& messages, bool overwrite,
                    InstallView& view, InstallLog& log = NoLog());
 // The same for an archive wherever it lies; its messages name it by archive.Name().

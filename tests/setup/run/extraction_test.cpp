@@ -3,7 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <memory>
+
 #include "core/archive_format.h"
+#include "core/archive_writer.h"
 #include "fake_view.h"
 #include "install_fixture.h"
 #include "support/held_file.h"
@@ -12,9 +18,12 @@
 
 namespace {
 
+using Answer = setup::WriteErrorAnswer;
+
 using testing_support::Exists;
 using testing_support::FakeView;
 using testing_support::ReadFileBytes;
+using testing_support::TemporaryFilesIn;
 using testing_support::WriteFileBytes;
 
 std::string Int32(std::int32_t v) {
@@ -249,6 +258,191 @@ TEST_F(UnpackArchiveTest, LargePayloadsAreCopiedThroughTheBufferExactly) {
   EXPECT_EQ(messages.Error, L"");
   EXPECT_TRUE(ReadFileBytes(target + "\\big.bin") == big);
   EXPECT_EQ(view.pumps, 2);
+}
+
+// An archive held in memory whose reads stop with a read error at a bad spot, as on a medium that
+// fails mid-read; `onRead` sees the position of every read first.
+class FailingArchive final : public setup::ArchiveSource {
+ public:
+  FailingArchive(std::string name, std::string bytes)
+      : name_(std::move(name)), bytes_(std::move(bytes)) {}
+  const std::string& Name() const override { return name_; }
+  bool Present() const override { return true; }
+  std::uint64_t Size() const override { return bytes_.size(); }
+  std::unique_ptr<dt::ByteSource> Open() const override { return std::make_unique<Reader>(*this); }
+
+  // Where the content of the entry with this stored path begins.
+  std::uint64_t ContentStart(const std::string& stored) const {
+    dt::MemorySource source(bytes_);
+    for (const dt::TFileItem& item : dt::ReadDirectory(source).items) {
+      if (item.Name == stored) return static_cast<std::uint64_t>(item.Offset) + 4;
+    }
+    ADD_FAILURE() << stored;
+    return 0;
+  }
+
+  std::uint64_t failAt = UINT64_MAX, badEnd = UINT64_MAX;  // the bad spot: [failAt, badEnd)
+  std::function<void(std::uint64_t position, std::size_t wanted)> onRead;
+
+ private:
+  class Reader final : public dt::ByteSource {
+   public:
+    explicit Reader(const FailingArchive& archive) : archive_(archive) {}
+    std::size_t Read(std::span<std::byte> dst) override {
+      if (archive_.onRead) archive_.onRead(pos_, dst.size());
+      if (pos_ >= archive_.failAt && pos_ < archive_.badEnd) {
+        SetLastError(ERROR_CRC);
+        return 0;
+      }
+      const std::uint64_t size = archive_.bytes_.size();
+      const std::uint64_t end = pos_ < archive_.failAt ? std::min(archive_.failAt, size) : size;
+      if (pos_ >= end) return 0;
+      const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(dst.size(), end - pos_));
+      std::memcpy(dst.data(), archive_.bytes_.data() + pos_, n);
+      pos_ += n;
+      return n;
+    }
+    bool Seek(std::uint64_t offset) override {
+      pos_ = offset;
+      return true;
+    }
+    std::optional<std::uint64_t> Size() override { return archive_.bytes_.size(); }
+
+   private:
+    const FailingArchive& archive_;
+    std::uint64_t pos_ = 0;
+  };
+
+  std::string name_;
+  std::string bytes_;
+};
+
+// Replacing an existing file: whatever fails before the new content has taken the old file's
+// place, the old file stays byte for byte as it was and no temporary file is left beside it.
+class ReplaceTest : public UnpackArchiveTest {
+ protected:
+  void SetUp() override {
+    UnpackArchiveTest::SetUp();
+    CreateDirectoryA((temp / "Program Files").c_str(), nullptr);
+    CreateDirectoryA(target.c_str(), nullptr);
+    for (std::size_t i = 0; i < fresh.size(); ++i) fresh[i] = static_cast<char>(i * 7919 % 251);
+  }
+  // Puts the old file back and forgets the former run.
+  void Reset() {
+    WriteFileBytes(old, oldBytes);
+    DeleteFileA((target + "\\next.txt").c_str());
+    messages = {};
+    view = {};
+  }
+  void Run(const setup::ArchiveSource& archive) {
+    setup::UnpackArchive(archive, messages, true, view);
+  }
+  std::wstring Question() { return L"Ошибка записи файла: \"" + W(old) + L"\"."; }
+
+  const std::string old = target + "\\KORVU50.DLL";
+  const std::string oldBytes = std::string(3000, 'o') + "old library";
+  std::string fresh = std::string(setup::kCopyBufferSize * 2 + 12345, '\0');
+};
+
+TEST_F(ReplaceTest, APayloadThatCannotBeReadLeavesTheOldFile) {
+  FailingArchive failing(source + "\\a.dt", dt::BuildArchive({{"%InstallDir%\\KORVU50.DLL", fresh},
+                                                              {"%InstallDir%\\next.txt", "next"}}));
+  const std::uint64_t start = failing.ContentStart("%InstallDir%\\KORVU50.DLL");
+  failing.badEnd = start + fresh.size();
+  const std::wstring readError =
+      L"Ошибка чтения архива: \"" + W(failing.Name()) + L"\", \"" + W(old) + L"\".";
+  // Nothing of it, part of the first piece, and more than a whole piece.
+  for (const std::uint64_t readable :
+       {std::uint64_t{0}, std::uint64_t{1000}, std::uint64_t{setup::kCopyBufferSize + 1000}}) {
+    for (const setup::WriteErrorAnswer answer : {Answer::kAbort, Answer::kIgnore}) {
+      SCOPED_TRACE(std::to_string(readable) + " bytes readable, answer " + std::to_string(static_cast<int>(answer)));
+      Reset();
+      failing.failAt = start + readable;
+      view.answers = {answer};
+      Run(failing);
+      EXPECT_EQ(view.questionErrors, std::vector<unsigned long>{ERROR_CRC});
+      EXPECT_TRUE(ReadFileBytes(old) == oldBytes);
+      EXPECT_EQ(TemporaryFilesIn(target), std::vector<std::string>{});
+      if (answer == Answer::kAbort) {
+        EXPECT_EQ(messages.Error, readError);
+        EXPECT_FALSE(Exists(target + "\\next.txt"));
+        EXPECT_EQ(messages.Written.Count(), 0u);
+      } else {
+        EXPECT_EQ(messages.Error, L"");
+        EXPECT_EQ(ReadFileBytes(target + "\\next.txt"), "next");
+        EXPECT_EQ(messages.Written.TotalBytes(), 4u);  // the old file was not written
+      }
+    }
+  }
+}
+
+// A failed rename is asked about like any write; Retry repeats the rename alone, and anything
+// else gives up the new content. (Wine, like Windows, renames nothing over a file that is open.)
+TEST_F(ReplaceTest, AFailedRenameIsRetriedWithoutWritingTheContentAgain) {
+  FailingArchive failing(source + "\\a.dt",
+                         dt::BuildArchive({{"%InstallDir%\\KORVU50.DLL", fresh}}));
+  const std::uint64_t start = failing.ContentStart("%InstallDir%\\KORVU50.DLL");
+  // Once the content is on its way, another program opens the old file, letting others do
+  // anything with it meanwhile.
+  std::uint64_t contentRead = 0;
+  win::FileHandle reader;
+  failing.onRead = [&](std::uint64_t position, std::size_t wanted) {
+    if (position < start) return;
+    const bool first = contentRead == 0;
+    contentRead += wanted;
+    if (first) {
+      reader.reset(CreateFileA(old.c_str(), GENERIC_READ,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, 0, nullptr));
+      ASSERT_TRUE(reader);
+    }
+  };
+  for (const setup::WriteErrorAnswer answer : {Answer::kAbort, Answer::kIgnore, Answer::kRetry}) {
+    SCOPED_TRACE(static_cast<int>(answer));
+    Reset();
+    contentRead = 0;
+    view.answers = {answer};
+    std::vector<std::string> waiting;
+    view.onQuestion = [&](std::size_t) {
+      waiting = TemporaryFilesIn(target);
+      reader.reset();  // the other program lets go
+    };
+    Run(failing);
+    EXPECT_EQ(view.questionErrors, std::vector<unsigned long>{ERROR_ACCESS_DENIED});
+    EXPECT_EQ(waiting.size(), 1u);         // the new content, waiting for the rename
+    EXPECT_EQ(contentRead, fresh.size());  // read once, whatever the answer
+    EXPECT_EQ(TemporaryFilesIn(target), std::vector<std::string>{});
+    if (answer == Answer::kRetry) {
+      EXPECT_EQ(messages.Error, L"");
+      EXPECT_TRUE(ReadFileBytes(old) == fresh);
+      EXPECT_EQ(messages.Written.TotalBytes(), fresh.size());
+    } else {
+      EXPECT_EQ(messages.Error, answer == Answer::kAbort ? Question() : L"");
+      EXPECT_TRUE(ReadFileBytes(old) == oldBytes);
+      EXPECT_EQ(messages.Written.Count(), 0u);
+    }
+  }
+}
+
+// Another program holds the file letting others read and write it but not delete it: the file
+// cannot be replaced, so it is asked about as a held file; Retry once it is let go replaces it.
+TEST_F(ReplaceTest, AFileHeldWithoutDeleteSharingIsAHeldFile) {
+  WriteArchive("a.dt", {{"%InstallDir%\\KORVU50.DLL", "new library"}});
+  for (const setup::WriteErrorAnswer answer : {Answer::kIgnore, Answer::kRetry}) {
+    SCOPED_TRACE(static_cast<int>(answer));
+    Reset();
+    win::FileHandle holder(CreateFileA(old.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                       0, nullptr));
+    ASSERT_TRUE(holder);
+    view.answers = {answer, Answer::kIgnore};
+    view.onQuestion = [&](std::size_t) { holder.reset(); };
+    Unpack(true);
+    EXPECT_EQ(view.questions, std::vector<std::wstring>{Question()});
+    EXPECT_EQ(view.questionErrors, std::vector<unsigned long>{ERROR_SHARING_VIOLATION});
+    EXPECT_EQ(ReadFileBytes(old), answer == Answer::kRetry ? "new library" : oldBytes);
+    EXPECT_EQ(TemporaryFilesIn(target), std::vector<std::string>{});
+  }
 }
 
 }  // namespace

@@ -65,6 +65,28 @@ TEST_F(FullDiskTest, IgnoreKeepsTheTargetEmptyAndGoesOn) {
   EXPECT_EQ(setup::DoneBytes, 5 + 256 * 1024 + 5);
 }
 
+// A file that is there already and cannot be replaced for want of room stays as it was, whatever
+// the answer; no temporary file is left beside it.
+TEST_F(FullDiskTest, AReplacedFileStaysWholeWhenTheNewContentDoesNotFit) {
+  CreateDirectoryA(folder.c_str(), nullptr);
+  const std::string old = std::string(20 * 1024, 'o') + "old big";
+  for (const setup::WriteErrorAnswer answer :
+       {setup::WriteErrorAnswer::kAbort, setup::WriteErrorAnswer::kIgnore}) {
+    SCOPED_TRACE(static_cast<int>(answer));
+    testing_support::WriteFileBytes(folder + "\\big.bin", old);
+    DeleteFileA((folder + "\\after.txt").c_str());
+    messages = {};
+    view.answers = {answer};
+    view.questionErrors.clear();
+    setup::UnpackArchive(source + "\\a.dt", messages, true, view);
+    EXPECT_EQ(view.questionErrors, std::vector<unsigned long>{ERROR_DISK_FULL});
+    EXPECT_TRUE(ReadFileBytes(folder + "\\big.bin") == old);
+    EXPECT_EQ(testing_support::TemporaryFilesIn(folder), std::vector<std::string>{});
+    EXPECT_EQ(ReadFileBytes(folder + "\\after.txt"),
+              answer == setup::WriteErrorAnswer::kAbort ? "<missing>" : "after");
+  }
+}
+
 }  // namespace
 
 // The disk-space check before a run, on the same small drive.

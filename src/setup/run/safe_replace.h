@@ -1,0 +1,53 @@
+// Replacing an existing file so that it is never lost on the way: the new content goes into a
+// temporary file beside it, which then takes the target's place in one rename. Until that rename
+// the target is untouched; whatever fails before it, the temporary file goes and the old file
+// stays byte for byte as it was.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "win32/handles.h"
+
+namespace setup {
+
+class FileReplacement {
+ public:
+  explicit FileReplacement(std::string target) : target_(std::move(target)) {}
+  // Deletes the temporary file unless it has taken the target's place.
+  ~FileReplacement() { Discard(); }
+  FileReplacement(const FileReplacement&) = delete;
+  FileReplacement& operator=(const FileReplacement&) = delete;
+
+  // Whether the target can be replaced: gives it normal attributes, opens it for writing and
+  // deletion with full sharing and closes it again. 0, or the system error of that open
+  // (ERROR_SHARING_VIOLATION or ERROR_LOCK_VIOLATION while another program holds it).
+  DWORD CheckTarget();
+
+  // Creates the temporary file in the target's folder, "<target>.~" and 8 random hex digits,
+  // as a new file (never through a link) that nobody else may open meanwhile. 0, or the system
+  // error of the creation.
+  DWORD CreateTemporary();
+  // The temporary file, open for writing from its start.
+  const win::FileHandle& File() const { return file_; }
+  const std::string& TemporaryPath() const { return temporary_; }
+
+  // Gives the temporary file the target's access list, closes it and renames it over the target.
+  // 0 once the target holds the new content; otherwise the system error of the rename, the target
+  // is as it was and the temporary file waits for another Commit.
+  DWORD Commit();
+
+  // Closes and deletes the temporary file, if one is left.
+  void Discard();
+
+ private:
+  void CopyAccessList();
+
+  std::string target_;
+  std::string temporary_;  // empty while there is none
+  win::FileHandle file_;
+  bool accessListCopied_ = false;
+};
+
+}  // namespace setup
