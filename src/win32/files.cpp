@@ -51,13 +51,27 @@ bool FileExistsQuiet(const std::string& path) {
 }
 
 void ForceDirectories(std::string_view path) {
-  if (!dt::IsRootedPath(path)) return;
+  std::vector<std::string> created;
+  CreateFolderLevels(path, {}, created);
+}
+
+unsigned long CreateFolderLevels(std::string_view path,
+                                 const std::function<bool(const std::string&)>& before,
+                                 std::vector<std::string>& created) {
+  if (!dt::IsRootedPath(path)) return 0;
   const std::string folder = dt::TrimTrailingBackslashes(path);
-  if (folder.empty() || DirectoryExistsQuiet(folder)) return;
+  if (folder.empty() || DirectoryExistsQuiet(folder)) return 0;
   const std::string parent = dt::SplitPath(folder).folder;
-  if (!parent.empty()) ForceDirectories(parent);
+  const unsigned long parentError =
+      parent.empty() ? 0 : CreateFolderLevels(parent, before, created);
+  if (before && !before(folder)) return parentError;
   const ScopedErrorMode quiet(SEM_FAILCRITICALERRORS);
-  CreateDirectoryA(folder.c_str(), nullptr);
+  if (CreateDirectoryA(folder.c_str(), nullptr)) {
+    created.push_back(folder);
+    return parentError;
+  }
+  const DWORD error = GetLastError();
+  return parentError ? parentError : error;
 }
 
 namespace {

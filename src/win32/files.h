@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
+#include <functional>
 
 namespace win {
 
@@ -28,5 +30,12 @@ std::optional<std::wstring> FullPath(const std::wstring& path);
 // Creates a folder with every missing parent. Ignores every failure, and creates nothing for an
 // empty text or a path that starts with neither a drive letter and colon nor a backslash.
 void ForceDirectories(std::string_view path);
+
+// The same, level by level from the first missing one down: before(level) is asked ahead of each
+// creation (false stops there), and each level created is added to created. Returns the system
+// error of the first creation that failed, or 0.
+unsigned long CreateFolderLevels(std::string_view path,
+                                 const std::function<bool(const std::string&)>& before,
+                                 std::vector<std::string>& created);
 
 }  // namespace win

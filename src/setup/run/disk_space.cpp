@@ -67,6 +67,7 @@ class SpaceTally {
     if (directory.formatError) return;  // the run unpacks nothing of it
     for (const dt::TFileItem& item : directory.items) {
       try {
+        AddRecordRoom();
         AddEntry(source, item, overwrite);
       } catch (const std::exception&) {
         // An entry that cannot be told is left out.
@@ -98,6 +99,14 @@ class SpaceTally {
     planned_.insert(target);
     if (needed_.emplace(*volume, 0).second) order_.push_back(*volume);
     needed_[*volume] += static_cast<std::uint64_t>(*size);
+  }
+
+  // Room for the entry's lines in the installation record, on the installation folder's volume.
+  void AddRecordRoom() {
+    const auto& volume = CachedVolumeOf(installFolder_);
+    if (!volume) return;
+    if (needed_.emplace(*volume, 0).second) order_.push_back(*volume);
+    needed_[*volume] += kRecordRoomPerEntry;
   }
 
   // The stored folder with its macros expanded; nothing when a macro's source raises. Expanded

@@ -15,6 +15,10 @@
 
 namespace setup {
 
+// What the installation record ("Uninstaller.dat") may take per archive entry: its lines before
+// and after the entry's change. Counted on the installation folder's volume.
+inline constexpr std::uint64_t kRecordRoomPerEntry = 200;
+
 // One archive to check, as the run will unpack it.
 struct ArchiveToCheck {
   std::string path;

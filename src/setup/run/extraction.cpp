@@ -8,11 +8,13 @@
 #include <vector>
 
 #include "core/archive_format.h"
+#include "core/install_record.h"
 #include "core/gauge_scale.h"
 #include "core/text.h"
 #include "setup/run/folder_macros.h"
 #include "setup/run/globals.h"
 #include "setup/run/install_log.h"
+#include "setup/run/install_record.h"
 #include "setup/run/safe_replace.h"
 #include "win32/files.h"
 #include "win32/handles.h"
@@ -115,7 +117,9 @@ class ArchiveRun {
     view_.SetFileLabel(L"Файл: " + win::AnsiToWide(parts.file) + L"...");
     entry_ = L"entry " + Quoted(item.Name);
     const std::string folder = macros_.Expand(parts.folder);
-    win::ForceDirectories(folder);
+    if (!win::DirectoryExistsQuiet(folder)) {
+      if (const auto refused = MakeFolder(folder)) return *refused;
+    }
     if (!win::DirectoryExistsQuiet(folder)) return Stop(FolderError(folder));
     const std::string target = folder + "\\" + parts.file;
     entry_ += L" -> " + Quoted(target);
@@ -124,8 +128,13 @@ class ArchiveRun {
     if (!size) return Stop(PayloadReadError(archivePath_, target));
     entry_ += L", " + std::to_wstring(*size) + L" bytes: ";
     if (overwrite_ || !win::FileExistsQuiet(target)) {
-      if (WriteTarget(item, *size, target) == EntryOutcome::kStop) return EntryOutcome::kStop;
+      if (const auto refused = AnnounceOrAsk(dt::kRecordFilePending, target)) {
+        if (*refused == EntryOutcome::kStop) return EntryOutcome::kStop;
+      } else if (WriteTarget(item, *size, target) == EntryOutcome::kStop) {
+        return EntryOutcome::kStop;
+      }
     } else {
+      messages_.Record.Note(dt::kRecordKept, {target});
       log_.Write(entry_ + L"kept (the file exists)");
     }
     DoneBytes += *size;
@@ -154,7 +163,10 @@ class ArchiveRun {
       CopyOutcome copied{CopyResult::kWriteFailed, 0};
       if (renamePending) {
         copied.systemError = renamePending->Commit();
-        if (!copied.systemError) copied.result = CopyResult::kDone;
+        if (!copied.systemError) {
+          copied.result = CopyResult::kDone;
+          NoteFile(target, "replaced", renamePending->Stamp());
+        }
       } else {
         auto content = dt::ContentReader::Open(archive_, item, size);
         if (!content) return Stop(PayloadReadError(archivePath_, target));
@@ -187,6 +199,54 @@ class ArchiveRun {
     }
   }
 
+  // Creates a missing folder level by level, each announced in the record. Nothing when the
+  // folder may be used; otherwise what became of the entry.
+  std::optional<EntryOutcome> MakeFolder(const std::string& folder) {
+    std::optional<EntryOutcome> refused;
+    std::vector<std::string> created;
+    win::CreateFolderLevels(
+        folder,
+        [&](const std::string& level) {
+          if (!refused) refused = AnnounceOrAsk(dt::kRecordFolderPending, level);
+          return !refused;
+        },
+        created);
+    for (const std::string& level : created) messages_.Record.Note(dt::kRecordFolder, {level});
+    return refused;
+  }
+
+  // Announces a change in the record; when the record cannot be written, asks the write-error
+  // question about it, as about any file. Nothing when the change may go ahead; otherwise what
+  // became of the entry (stopped, or skipped without the change).
+  std::optional<EntryOutcome> AnnounceOrAsk(std::string_view kind, const std::string& path) {
+    InstallRecord& record = messages_.Record;
+    for (int attempt = 1;; ++attempt) {
+      if (record.Announce(kind, {path})) return std::nullopt;
+      const DWORD error = GetLastError();
+      const std::wstring question = RecordWriteError(record);
+      const WriteErrorAnswer answer = view_.AskWriteError(question, error, attempt);
+      log_.Write(L"question: " + question + L" (system error " + std::to_wstring(error) +
+                 L"), answer: " + AnswerName(answer));
+      switch (answer) {
+        case WriteErrorAnswer::kAbort:
+          return Stop(question, error);
+        case WriteErrorAnswer::kRetry:
+          continue;
+        case WriteErrorAnswer::kIgnore:
+        case WriteErrorAnswer::kClosed:
+          log_.Write(entry_ + L"skipped after " + AnswerName(answer));
+          return EntryOutcome::kNext;
+      }
+      return EntryOutcome::kNext;
+    }
+  }
+
+  // A file the run wrote, as the record keeps it.
+  void NoteFile(const std::string& target, const char* how, const std::optional<FileStamp>& stamp) {
+    messages_.Record.Note(dt::kRecordFile, {target, how, stamp ? std::to_string(stamp->size) : "",
+                                            stamp ? stamp->lastWrite : ""});
+  }
+
   // One attempt at writing the target from its content's start. A file that is not there yet is
   // made and written in place (and cut to 0 bytes when that fails: recorded with size 0); an
   // existing one is replaced. When only the rename failed, the replacement is left in
@@ -203,6 +263,7 @@ class ArchiveRun {
         if (outcome.result == CopyResult::kDone) {
           outcome.systemError = replacement.Commit();
           if (outcome.systemError) outcome.result = CopyResult::kWriteFailed;
+          if (!outcome.systemError) NoteFile(target, "replaced", replacement.Stamp());
           return outcome;  // after a failed rename, renamePending keeps the content for a Retry
         }
       }
@@ -215,6 +276,7 @@ class ArchiveRun {
       if (!created) return {CopyResult::kWriteFailed, GetLastError()};
     }
     const CopyOutcome outcome = WriteNewFile(content, created, buffer_);
+    NoteFile(target, "created", StampOf(created.get()));  // also when cut to 0 bytes
     if (outcome.result != CopyResult::kDone) messages_.Written.Record(FileIdentity(target), 0);
     return outcome;
   }

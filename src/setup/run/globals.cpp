@@ -12,6 +12,7 @@ std::string ProgramTitle;
 std::string InstallFolder;
 std::int64_t TotalBytes = 0;
 std::int64_t DoneBytes = 0;
+std::vector<MadeFolder> FoldersMade;
 
 namespace {
 

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace setup {
 
@@ -16,6 +17,15 @@ extern std::string InstallFolder;
 // distributions of 2 GiB and more are counted correctly.
 extern std::int64_t TotalBytes;
 extern std::int64_t DoneBytes;
+
+// A folder level this process made for an installation folder before a run, and what made it:
+// "step" (the folder step of a run's start) or "browser" (the folder browser, opened on the typed
+// folder). The installation record names those of the folder it installs into.
+struct MadeFolder {
+  std::string path;
+  std::string madeBy;
+};
+extern std::vector<MadeFolder> FoldersMade;
 
 // Sets SourceDir (from the running program's own path) and ProgramTitle, as window creation does;
 // runs without the window call it themselves.

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "core/install_record.h"
@@ -182,8 +183,14 @@ InstallRecord InstallRecord::Open(const std::string& folder, const std::string& 
                       (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
     record.Add(dt::kRecordLink, {level, link ? "1" : "0"});
   }
+  // Those made for this folder: the folder itself and the levels above it.
+  std::vector<std::string> levels;
+  for (const std::string& level : PathLevels(folder)) levels.push_back(Upper(level));
   for (const MadeFolder& made : madeFolders) {
-    record.Add(dt::kRecordMadeFolder, {made.path, made.madeBy});
+    const std::string full = Upper(win::FullPath(made.path).value_or(made.path));
+    if (std::find(levels.begin(), levels.end(), full) != levels.end()) {
+      record.Add(dt::kRecordMadeFolder, {made.path, made.madeBy});
+    }
   }
   record.Flush();
   return record;

@@ -20,16 +20,11 @@
 #include <string_view>
 #include <vector>
 
+#include "setup/run/globals.h"
 #include "setup/run/install_log.h"
 #include "win32/handles.h"
 
 namespace setup {
-
-// A folder level the installer made before the run, and what made it ("step" or "browser").
-struct MadeFolder {
-  std::string path;
-  std::string madeBy;
-};
 
 class InstallRecord {
  public:

@@ -1,12 +1,15 @@
 #include "setup/run/install_sequence.h"
 
 #include "core/gauge_scale.h"
+#include "core/install_record.h"
+#include "core/product.h"
 #include "setup/run/disk_space.h"
 #include "setup/run/extraction.h"
 #include "setup/run/globals.h"
 #include "setup/run/run_result.h"
 #include "setup/run/registration.h"
 #include "win32/files.h"
+#include "win32/registry.h"
 #include "win32/wide_text.h"
 
 namespace setup {
@@ -23,11 +26,47 @@ bool UnpackIfPresent(const ArchiveSource& archive, bool overwrite, TMessages& me
   return !view.Aborted() && messages.Error.empty();
 }
 
+// The uninstall entry's value, or nothing.
+std::optional<std::string> UninstallEntryValue(const char* name) {
+  const win::RegKey key =
+      win::OpenKey(HKEY_LOCAL_MACHINE, product::kUninstallKeyParent + ProgramTitle, false);
+  if (!key) return std::nullopt;
+  try {
+    return win::ReadStringValue(key.get(), name);
+  } catch (const std::exception&) {
+    return std::nullopt;  // not a text: no usable value
+  }
+}
+
+std::string UpperFullPath(const std::string& path) {
+  std::string full = win::FullPath(path).value_or(path);
+  while (full.size() > 3 && full.back() == '\\') full.pop_back();
+  if (!full.empty()) CharUpperBuffA(full.data(), static_cast<DWORD>(full.size()));
+  return full;
+}
+
+// The run's installation record in InstallFolder, appended to when the uninstall entry anchors
+// it. Warns when the entry names another folder that still holds a record: there is one entry
+// per product, so that folder's files would be left to no uninstaller.
+InstallRecord OpenRecord(InstallLog& log) {
+  const std::optional<std::string> location = UninstallEntryValue("InstallLocation");
+  if (location && !location->empty() && UpperFullPath(*location) != UpperFullPath(InstallFolder) &&
+      win::FileExistsQuiet(*location + "\\" + std::string(dt::kRecordFileName))) {
+    log.WriteAnsi("warning: the product is installed in \"" + *location +
+                  "\" too; its files there are left to no uninstaller once this run completes "
+                  "(remove the product before installing it elsewhere)");
+  }
+  return InstallRecord::Open(InstallFolder, UninstallEntryValue("InstallRecord").value_or(""),
+                             FoldersMade, log);
+}
+
 }  // namespace
 
 bool PrepareInstallFolder(const std::string& folder) {
   InstallFolder = folder;
-  win::ForceDirectories(InstallFolder);
+  std::vector<std::string> created;
+  win::CreateFolderLevels(InstallFolder, {}, created);
+  for (std::string& level : created) FoldersMade.push_back({std::move(level), "step"});
   return win::DirectoryExistsQuiet(InstallFolder);
 }
 
@@ -66,6 +105,7 @@ bool RunInstall(InstallView& view, ProductRegistry& registry, InstallLog& log) {
 bool RunInstall(InstallView& view, ProductRegistry& registry, const ArchiveSources& archives,
                 InstallLog& log) {
   TMessages messages;
+  messages.Record = OpenRecord(log);
   TotalBytes = 0;
   DoneBytes = 0;
   TotalBytes += static_cast<std::int64_t>(archives.programFiles->Size());
@@ -78,8 +118,9 @@ bool RunInstall(InstallView& view, ProductRegistry& registry, const ArchiveSourc
     view.SetGaugePosition(dt::ToGauge(TotalBytes, TotalBytes));
     view.SetGaugeVisible(false);
     view.SetFileLabel(L"Регистрация библиотек программы...");
-    view.ToolsStarted(RegisterProduct(registry, messages.Written.TotalKiB(), log));
+    view.ToolsStarted(RegisterProduct(registry, messages.Written.TotalKiB(), log, messages.Record));
   }
+  messages.Record.Flush();
 
   if (view.Aborted()) {
     log.Write(L"the run was cancelled");

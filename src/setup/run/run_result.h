@@ -5,6 +5,8 @@
 #include <map>
 #include <string>
 
+#include "setup/run/install_record.h"
+
 namespace setup {
 
 // The files a run wrote, each with its final size, so that the uninstall entry can say how much
@@ -37,6 +39,8 @@ struct TMessages {
   std::wstring Error;
   // What the extraction wrote so far.
   WrittenFiles Written;
+  // The installation record the run writes as it goes (by default none).
+  InstallRecord Record;
 };
 
 }  // namespace setup

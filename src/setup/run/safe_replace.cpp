@@ -72,6 +72,7 @@ void FileReplacement::CopyAccessList() {
 
 DWORD FileReplacement::Commit() {
   if (file_) {
+    stamp_ = StampOf(file_.get());
     CopyAccessList();
     file_.reset();
   }

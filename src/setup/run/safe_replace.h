@@ -6,8 +6,10 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
+#include "setup/run/install_record.h"
 #include "win32/handles.h"
 
 namespace setup {
@@ -37,6 +39,8 @@ class FileReplacement {
   // 0 once the target holds the new content; otherwise the system error of the rename, the target
   // is as it was and the temporary file waits for another Commit.
   DWORD Commit();
+  // The new content's size and last-write time, read through its handle before the rename.
+  const std::optional<FileStamp>& Stamp() const { return stamp_; }
 
   // Closes and deletes the temporary file, if one is left.
   void Discard();
@@ -48,6 +52,7 @@ class FileReplacement {
   std::string temporary_;  // empty while there is none
   win::FileHandle file_;
   bool accessListCopied_ = false;
+  std::optional<FileStamp> stamp_;
 };
 
 }  // namespace setup

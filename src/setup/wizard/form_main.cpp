@@ -198,7 +198,9 @@ void TFormMain::BPrevSettClick() {
 void TFormMain::BBrowsePathClick() {
   std::string folder = InstallPathText();
   // Opening the browser leaves the typed folder on disk, so that the tree can open on it.
-  win::ForceDirectories(folder);
+  std::vector<std::string> created;
+  win::CreateFolderLevels(folder, {}, created);
+  for (std::string& level : created) FoldersMade.push_back({std::move(level), "browser"});
   if (PickFolder(Handle(), L"Выберите директорию:", folder)) {
     log_->WriteAnsi("folder picked in the browser: \"" + folder + "\"");
     SetWindowTextW(c_.EInstallPath, win::AnsiToWide(folder).c_str());
