@@ -67,7 +67,6 @@ class SpaceTally {
     if (directory.formatError) return;  // the run unpacks nothing of it
     for (const dt::TFileItem& item : directory.items) {
       try {
-        AddRecordRoom();
         AddEntry(source, item, overwrite);
       } catch (const std::exception&) {
         // An entry that cannot be told is left out.
@@ -90,6 +89,7 @@ class SpaceTally {
     const dt::SplitResult parts = dt::SplitPath(item.Name);
     const std::optional<std::string>& folder = CachedExpansion(parts.folder);
     if (!folder) return;
+    AddRecordRoom();  // a written file and a kept one alike
     const std::string target = *folder + "\\" + parts.file;
     if (!overwrite && (planned_.count(target) || win::FileExistsQuiet(target))) return;
     const auto size = dt::ReadPayloadSize(source, item);

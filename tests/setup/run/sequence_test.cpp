@@ -42,7 +42,11 @@ class NullRegistry final : public setup::ProductRegistry {
 
 class RunInstallTest : public testing_support::InstallFixture {
  protected:
-  bool Run() { return setup::RunInstall(view, registry); }
+  // The run after its folder step, as PrepareRun leaves it.
+  bool Run() {
+    setup::PrepareInstallFolder(target);
+    return setup::RunInstall(view, registry);
+  }
   std::int64_t Size(const char* archive) {
     return static_cast<std::int64_t>(ReadFileBytes(source + "\\" + archive).size());
   }
@@ -62,7 +66,7 @@ TEST_F(RunInstallTest, BothArchivesThenRegistration) {
   EXPECT_EQ(view.positions.back(), total);
   EXPECT_EQ(view.visibility, (std::vector<bool>{true, false}));
   EXPECT_EQ(view.labels.back(), L"Регистрация библиотек программы...");
-  EXPECT_EQ(registry.writes, 14);
+  EXPECT_EQ(registry.writes, 15);  // the entry, the settings and the record's anchor
   EXPECT_TRUE(Exists(target + "\\Uninstaller.ini"));
   EXPECT_TRUE(view.shownErrors.empty());
 }

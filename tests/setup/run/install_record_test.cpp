@@ -1,0 +1,178 @@
+// The installation record a run leaves in the installation folder, read back through the same
+// reader the uninstaller uses: what it lists, and when a second run appends to it.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "core/install_record.h"
+#include "fake_view.h"
+#include "install_fixture.h"
+#include "setup/run/install_sequence.h"
+#include "support/registry_value_guard.h"
+#include "win32/sha256.h"
+
+namespace {
+
+using testing_support::ReadFileBytes;
+using testing_support::WriteFileBytes;
+
+// Takes every value without touching the machine's registry.
+class NullRegistry final : public setup::ProductRegistry {
+ public:
+  struct NullKey final : Key {
+    void WriteString(const std::string&, const std::string&) override {}
+    void WriteDword(const std::string&, std::uint32_t) override {}
+  };
+  std::unique_ptr<Key> CreateKey(HKEY, const std::string&) override {
+    return std::make_unique<NullKey>();
+  }
+};
+
+class InstallRecordTest : public testing_support::InstallFixture {
+ protected:
+  void SetUp() override {
+    InstallFixture::SetUp();
+    setup::FoldersMade.clear();
+  }
+  bool Run() {
+    setup::PrepareInstallFolder(target);
+    return setup::RunInstall(view, registry);
+  }
+  std::string RecordBytes() const { return ReadFileBytes(target + "\\Uninstaller.dat"); }
+  // The lines as "kind field field ...", one text each.
+  std::vector<std::string> Lines() const {
+    const dt::RecordRead read = dt::ReadRecord(RecordBytes());
+    EXPECT_FALSE(read.damaged);
+    EXPECT_FALSE(read.tornTail);
+    std::vector<std::string> lines;
+    for (const dt::RecordLine& line : read.lines) {
+      std::string text = line.kind;
+      for (const std::string& field : line.fields) text += " " + field;
+      lines.push_back(text);
+    }
+    return lines;
+  }
+  static bool Has(const std::vector<std::string>& lines, const std::string& line) {
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+  }
+  // Anchors the record as it stands, as the registration stage does, in the real uninstall entry.
+  void Anchor(const std::string& bytes) {
+    const auto digest = win::Sha256(bytes);
+    ASSERT_TRUE(digest);
+    const std::string anchor = dt::FormatRecordAnchor(bytes.size(), dt::Sha256Hex(*digest));
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, testing_support::kUninstallKey, 0, nullptr, 0,
+                              KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    RegSetValueExA(key, "InstallRecord", 0, REG_SZ, reinterpret_cast<const BYTE*>(anchor.c_str()),
+                   static_cast<DWORD>(anchor.size() + 1));
+    RegCloseKey(key);
+  }
+
+  testing_support::FakeView view;
+  NullRegistry registry;
+  const testing_support::RegistryValueGuard anchor_{HKEY_LOCAL_MACHINE,
+                                                    testing_support::kUninstallKey,
+                                                    "InstallRecord"};
+};
+
+// Every change with whether the thing existed before: the folders the folder step and the
+// extraction made, each file created or replaced with its final size and time, the file kept, the
+// INI keys; each change announced before it happened.
+TEST_F(InstallRecordTest, ListsEveryChangeOfTheRun) {
+  CreateDirectoryA((temp / "Program Files").c_str(), nullptr);
+  WriteArchive("ProgramFiles.dt", {{"%InstallDir%\\a.txt", "program"},
+                                   {"%InstallDir%\\Sub\\Deep\\b.txt", "bee"}});
+  WriteArchive("SystemFiles.dt", {{"%InstallDir%\\a.txt", "system"}});
+  ASSERT_TRUE(Run());
+  const std::string a = target + "\\a.txt", sub = target + "\\Sub";
+  const auto lines = Lines();
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines[0].rfind("run " + target + " ", 0), 0u) << lines[0];
+  EXPECT_TRUE(Has(lines, "link " + target + " 0"));
+  EXPECT_TRUE(Has(lines, "made-folder " + target + " step"));
+  EXPECT_FALSE(Has(lines, "made-folder " + (temp / "Program Files") + " step"));  // was there
+  for (const std::string& folder : {sub, sub + "\\Deep"}) {
+    EXPECT_TRUE(Has(lines, "folder? " + folder));
+    EXPECT_TRUE(Has(lines, "folder " + folder));
+  }
+  EXPECT_TRUE(Has(lines, "file? " + a));
+  EXPECT_TRUE(Has(lines, "kept " + a));
+  EXPECT_TRUE(Has(lines, "ini? " + target + "\\Uninstaller.ini program ProgName"));
+  EXPECT_TRUE(Has(lines, "ini " + target + "\\Uninstaller.ini program ProgName created 1"));
+  EXPECT_TRUE(Has(lines, "ini " + target + "\\Uninstaller.ini program InstallDir created 0"));
+
+  // The size and last-write time of what is on disk now.
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  ASSERT_TRUE(GetFileAttributesExA(a.c_str(), GetFileExInfoStandard, &data));
+  char time[17];
+  std::snprintf(time, sizeof time, "%08lx%08lx", data.ftLastWriteTime.dwHighDateTime,
+                data.ftLastWriteTime.dwLowDateTime);
+  EXPECT_TRUE(Has(lines, "file " + a + " created 7 " + time));
+
+  // A second run replaces a.txt: "replaced" comes from the create itself.
+  Anchor(RecordBytes());
+  ASSERT_TRUE(Run());
+  const auto again = Lines();
+  std::size_t runs = 0, replaced = 0;
+  for (const std::string& line : again) {
+    runs += line.rfind("run ", 0) == 0;
+    replaced += line.rfind("file " + a + " replaced 7 ", 0) == 0;
+  }
+  EXPECT_EQ(runs, 2u);
+  EXPECT_EQ(replaced, 1u);
+}
+
+// A record that the uninstall entry does not anchor (planted before the first run, or changed
+// since) is never appended to: it is kept aside and a new one begins. A torn last line after the
+// anchored part is cut off.
+TEST_F(InstallRecordTest, AppendsOnlyToTheAnchoredRecord) {
+  WriteArchive("ProgramFiles.dt", {{"%InstallDir%\\a.txt", "program"}});
+  CreateDirectoryA((temp / "Program Files").c_str(), nullptr);
+  CreateDirectoryA(target.c_str(), nullptr);
+  const std::string planted =
+      dt::FormatRecordLine("run", {target, "2020-01-01 00:00:00", "5.02"}) +
+      dt::FormatRecordLine("file", {"C:\\windows\\system.ini", "created", "1", "0"});
+  WriteFileBytes(target + "\\Uninstaller.dat", planted);
+  RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, testing_support::kUninstallKey, "InstallRecord");
+  ASSERT_TRUE(Run());
+  EXPECT_EQ(ReadFileBytes(target + "\\Uninstaller.dat.old"), planted);
+  const std::string first = RecordBytes();
+  EXPECT_EQ(first.find("system.ini"), std::string::npos);
+
+  // Anchored, then a line torn by a run ended from outside: the next run appends after the cut.
+  Anchor(first);
+  WriteFileBytes(target + "\\Uninstaller.dat", first + "0123abcd file? C:\\x");
+  ASSERT_TRUE(Run());
+  const std::string second = RecordBytes();
+  EXPECT_EQ(second.substr(0, first.size()), first);
+  EXPECT_EQ(second.find("C:\\x\r"), std::string::npos);
+  EXPECT_FALSE(dt::ReadRecord(second).tornTail);
+
+  // One changed byte inside the anchored part: not appended to.
+  Anchor(second);
+  std::string changed = second;
+  changed[changed.size() / 2] ^= 1;
+  WriteFileBytes(target + "\\Uninstaller.dat", changed);
+  ASSERT_TRUE(Run());
+  EXPECT_EQ(ReadFileBytes(target + "\\Uninstaller.dat.old"), changed);
+  EXPECT_EQ(dt::ReadRecord(RecordBytes()).lines.front().kind, "run");
+  EXPECT_LT(RecordBytes().size(), second.size());
+}
+
+// While the run holds the record, an archive entry that would overwrite it meets a sharing
+// violation, under any spelling, and takes the write-error path.
+TEST_F(InstallRecordTest, AnEntryOntoTheRecordIsAWriteError) {
+  WriteArchive("ProgramFiles.dt", {{"%InstallDir%\\UNINSTALLER.DAT", "planted"}});
+  view.answers = {setup::WriteErrorAnswer::kAbort};
+  EXPECT_FALSE(Run());
+  ASSERT_EQ(view.questionErrors.size(), 1u);
+  EXPECT_EQ(view.questionErrors[0], static_cast<unsigned long>(ERROR_SHARING_VIOLATION));
+  EXPECT_EQ(RecordBytes().find("planted"), std::string::npos);
+  EXPECT_FALSE(dt::ReadRecord(RecordBytes()).lines.empty());
+}
+
+}  // namespace
