@@ -16,6 +16,7 @@
 #include "setup/run/install_log.h"
 #include "setup/run/install_record.h"
 #include "setup/run/safe_replace.h"
+#include "setup/run/shared_files.h"
 #include "win32/files.h"
 #include "win32/handles.h"
 #include "win32/wide_text.h"
@@ -128,14 +129,18 @@ class ArchiveRun {
     if (!size) return Stop(PayloadReadError(archivePath_, target));
     entry_ += L", " + std::to_wstring(*size) + L" bytes: ";
     if (overwrite_ || !win::FileExistsQuiet(target)) {
+      wrote_ = false;
       if (const auto refused = AnnounceOrAsk(dt::kRecordFilePending, target)) {
         if (*refused == EntryOutcome::kStop) return EntryOutcome::kStop;
-      } else if (WriteTarget(item, *size, target) == EntryOutcome::kStop) {
-        return EntryOutcome::kStop;
+      } else {
+        messages_.Pending.BeforeWrite(target, log_);
+        if (WriteTarget(item, *size, target) == EntryOutcome::kStop) return EntryOutcome::kStop;
       }
+      if (wrote_ && !IsInstallFolderEntry(parts.folder)) CountSharedUse(target, replaced_);
     } else {
       messages_.Record.Note(dt::kRecordKept, {target});
       log_.Write(entry_ + L"kept (the file exists)");
+      if (!IsInstallFolderEntry(parts.folder)) CountSharedUse(target, true);
     }
     DoneBytes += *size;
     view_.SetGaugePosition(dt::ToGauge(DoneBytes, TotalBytes));
@@ -241,8 +246,30 @@ class ArchiveRun {
     }
   }
 
+  // Whether a stored folder lies in the installation folder; every other file is shared.
+  static bool IsInstallFolderEntry(const std::string& storedFolder) {
+    return storedFolder.rfind("%InstallDir%", 0) == 0;
+  }
+
+  // Adds this product's use to a shared file's count (runs that record only: a partial run of a
+  // test leaves the machine's counts alone).
+  void CountSharedUse(const std::string& target, bool existedBefore) {
+    InstallRecord& record = messages_.Record;
+    if (!record.Recording() || !record.Announce(dt::kRecordSharedPending, {target})) return;
+    DWORD error = 0;
+    if (const auto before = AddSharedUse(target, existedBefore, &error)) {
+      record.Note(dt::kRecordShared, {target, *before});
+      log_.WriteAnsi("shared file count raised: \"" + target + "\" (before: " + *before + ")");
+    } else {
+      log_.WriteAnsi("shared file count not raised (system error " + std::to_string(error) +
+                     "): \"" + target + "\"");
+    }
+  }
+
   // A file the run wrote, as the record keeps it.
   void NoteFile(const std::string& target, const char* how, const std::optional<FileStamp>& stamp) {
+    wrote_ = true;
+    replaced_ = std::string_view(how) == "replaced";
     messages_.Record.Note(dt::kRecordFile, {target, how, stamp ? std::to_string(stamp->size) : "",
                                             stamp ? stamp->lastWrite : ""});
   }
@@ -290,6 +317,8 @@ class ArchiveRun {
   std::vector<std::byte> buffer_;
   FolderMacroExpander macros_;  // the folders behind the macros, asked for once per archive
   std::wstring entry_;          // the log line's beginning for the entry at hand
+  bool wrote_ = false;          // the entry at hand's file was written
+  bool replaced_ = false;       // ... over an existing file
 };
 
 }  // namespace

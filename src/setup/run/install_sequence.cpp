@@ -106,6 +106,7 @@ bool RunInstall(InstallView& view, ProductRegistry& registry, const ArchiveSourc
                 InstallLog& log) {
   TMessages messages;
   messages.Record = OpenRecord(log);
+  messages.Pending = PendingRenames::Read();
   TotalBytes = 0;
   DoneBytes = 0;
   TotalBytes += static_cast<std::int64_t>(archives.programFiles->Size());

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "setup/run/install_record.h"
+#include "setup/run/pending_renames.h"
 
 namespace setup {
 
@@ -39,8 +40,11 @@ struct TMessages {
   std::wstring Error;
   // What the extraction wrote so far.
   WrittenFiles Written;
-  // The installation record the run writes as it goes (by default none).
+  // The installation record the run writes as it goes (by default none). A run that records also
+  // counts its shared files and clears pending deletes of what it writes.
   InstallRecord Record;
+  // The deletes and renames pending at the next restart, read once at the run's start.
+  PendingRenames Pending;
 };
 
 }  // namespace setup

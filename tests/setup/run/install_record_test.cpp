@@ -11,6 +11,7 @@
 #include "fake_view.h"
 #include "install_fixture.h"
 #include "setup/run/install_sequence.h"
+#include "setup/run/shared_files.h"
 #include "support/registry_value_guard.h"
 #include "win32/sha256.h"
 
@@ -84,9 +85,13 @@ class InstallRecordTest : public testing_support::InstallFixture {
 // INI keys; each change announced before it happened.
 TEST_F(InstallRecordTest, ListsEveryChangeOfTheRun) {
   CreateDirectoryA((temp / "Program Files").c_str(), nullptr);
+  // A file outside the installation folder is shared: its count is raised, and recorded.
+  const std::string shared = temp / "Common\\c.dll";
   WriteArchive("ProgramFiles.dt", {{"%InstallDir%\\a.txt", "program"},
                                    {"%InstallDir%\\Sub\\Deep\\b.txt", "bee"}});
-  WriteArchive("SystemFiles.dt", {{"%InstallDir%\\a.txt", "system"}});
+  WriteArchive("SystemFiles.dt", {{"%InstallDir%\\a.txt", "system"}, {shared, "common"}});
+  const testing_support::RegistryValueGuard count(HKEY_LOCAL_MACHINE, setup::kSharedDllsKey,
+                                                  shared);
   ASSERT_TRUE(Run());
   const std::string a = target + "\\a.txt", sub = target + "\\Sub";
   const auto lines = Lines();
@@ -101,6 +106,8 @@ TEST_F(InstallRecordTest, ListsEveryChangeOfTheRun) {
   }
   EXPECT_TRUE(Has(lines, "file? " + a));
   EXPECT_TRUE(Has(lines, "kept " + a));
+  EXPECT_TRUE(Has(lines, "shared? " + shared));
+  EXPECT_TRUE(Has(lines, "shared " + shared + " none"));
   EXPECT_TRUE(Has(lines, "ini? " + target + "\\Uninstaller.ini program ProgName"));
   EXPECT_TRUE(Has(lines, "ini " + target + "\\Uninstaller.ini program ProgName created 1"));
   EXPECT_TRUE(Has(lines, "ini " + target + "\\Uninstaller.ini program InstallDir created 0"));
@@ -124,6 +131,13 @@ TEST_F(InstallRecordTest, ListsEveryChangeOfTheRun) {
   }
   EXPECT_EQ(runs, 2u);
   EXPECT_EQ(replaced, 1u);
+  // The second run kept the shared file: one more use.
+  EXPECT_TRUE(Has(again, "shared " + shared + " dword:1"));
+  DWORD value = 0, size = sizeof value;
+  EXPECT_EQ(RegGetValueA(HKEY_LOCAL_MACHINE, setup::kSharedDllsKey, shared.c_str(),
+                         RRF_RT_REG_DWORD, nullptr, &value, &size),
+            ERROR_SUCCESS);
+  EXPECT_EQ(value, 2u);
 }
 
 // A record that the uninstall entry does not anchor (planted before the first run, or changed
