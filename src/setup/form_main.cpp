@@ -219,9 +219,9 @@ void TFormMain::BBrowsePathClick() {
 void TFormMain::BNextSettClick() {
   const std::string folder = InstallPathText();
   log_->WriteAnsi("installation folder: \"" + folder + "\"");
-  if (!PrepareInstallFolder(folder)) {
-    log_->Write(L"the installation folder cannot be created or is not a folder");
-    ShowErrorBox(L"", L"Ошибка создания директории.\rУкажите другое имя.");
+  if (const FolderStep step = PrepareInstallFolder(folder); !step.ready) {
+    log_->Write(FolderStepLogLine(step));
+    ShowErrorBox(L"", kFolderStepError);
     SetFocus(c_.EInstallPath);
     return;
   }

@@ -1,5 +1,7 @@
 #include "setup/install_sequence.h"
 
+#include <algorithm>
+
 #include "core/gauge_scale.h"
 #include "setup/extraction.h"
 #include "setup/globals.h"
@@ -23,10 +25,19 @@ bool UnpackIfPresent(const ArchiveSource& archive, bool overwrite, TMessages& me
 
 }  // namespace
 
-bool PrepareInstallFolder(const std::string& folder) {
+FolderStep PrepareInstallFolder(const std::string& folder) {
   InstallFolder = folder;
-  win::ForceDirectories(InstallFolder);
-  return win::DirectoryExistsQuiet(InstallFolder);
+  const unsigned long error = win::ForceDirectories(InstallFolder);
+  return {win::DirectoryExistsQuiet(InstallFolder), error};
+}
+
+std::wstring FolderStepLogLine(const FolderStep& step) {
+  std::wstring text = kFolderStepError;
+  std::replace(text.begin(), text.end(), L'\r', L' ');
+  return L"the installation folder cannot be created or is not a folder (" +
+         (step.systemError ? L"system error " + std::to_wstring(step.systemError)
+                           : std::wstring(L"no folder created")) +
+         L"): " + text;
 }
 
 bool RunInstall(InstallView& view, InstallLog& log) {

@@ -1,6 +1,8 @@
 // One installation run, from sizing the archives to the registration stage.
 #pragma once
 
+#include <string>
+
 #include "setup/archive_source.h"
 #include "setup/install_log.h"
 #include "setup/install_view.h"
@@ -8,9 +10,21 @@
 
 namespace setup {
 
+// What the folder step of the start found.
+struct FolderStep {
+  bool ready;                 // the installation folder is an existing folder now
+  unsigned long systemError;  // of the first folder creation that failed; 0 when none failed
+};
+
 // The folder step of the start: InstallFolder := folder (as given, neither trimmed nor
-// completed), created with every missing parent; true when it is an existing folder then.
-bool PrepareInstallFolder(const std::string& folder);
+// completed), created with every missing parent.
+FolderStep PrepareInstallFolder(const std::string& folder);
+
+// The error box's text when the folder step failed.
+inline constexpr wchar_t kFolderStepError[] = L"Ошибка создания директории.\rУкажите другое имя.";
+// The log line of a folder step that failed, with the system error of the creation (or "no folder
+// created") and the error box's text.
+std::wstring FolderStepLogLine(const FolderStep& step);
 
 // Runs the installation into InstallFolder from the running program's archives (inside it when it
 // is a one-file installer, beside it in SourceDir otherwise); true when it completed, false after

@@ -55,8 +55,8 @@ Outcome RunInWindow(InstallLog& log) {
 Outcome RunSilently(dt::RunMode mode, const std::string& folder, InstallLog& log) {
   SetProgramGlobals();  // the disk-space check finds the archives where the run will
   log.WriteAnsi("installation folder: \"" + folder + "\"");
-  if (!PrepareInstallFolder(folder)) {
-    log.Write(L"the installation folder cannot be created or is not a folder: nothing installed");
+  if (const FolderStep step = PrepareInstallFolder(folder); !step.ready) {
+    log.Write(FolderStepLogLine(step) + L"; nothing installed");
     return Outcome::kFolderNotCreated;
   }
   const DiskSpaceVerdict space = CheckDiskSpaceUnattended(InstallFolder);

@@ -50,14 +50,16 @@ bool FileExistsQuiet(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-void ForceDirectories(std::string_view path) {
-  if (!dt::IsRootedPath(path)) return;
+unsigned long ForceDirectories(std::string_view path) {
+  if (!dt::IsRootedPath(path)) return 0;
   const std::string folder = dt::TrimTrailingBackslashes(path);
-  if (folder.empty() || DirectoryExistsQuiet(folder)) return;
+  if (folder.empty() || DirectoryExistsQuiet(folder)) return 0;
   const std::string parent = dt::SplitPath(folder).folder;
-  if (!parent.empty()) ForceDirectories(parent);
+  const unsigned long parentError = parent.empty() ? 0 : ForceDirectories(parent);
   const ScopedErrorMode quiet(SEM_FAILCRITICALERRORS);
-  CreateDirectoryA(folder.c_str(), nullptr);
+  if (CreateDirectoryA(folder.c_str(), nullptr)) return parentError;
+  const DWORD error = GetLastError();
+  return parentError ? parentError : error;
 }
 
 }  // namespace win
