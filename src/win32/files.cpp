@@ -50,9 +50,9 @@ bool FileExistsQuiet(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-void ForceDirectories(std::string_view path) {
+unsigned long ForceDirectories(std::string_view path) {
   std::vector<std::string> created;
-  CreateFolderLevels(path, {}, created);
+  return CreateFolderLevels(path, {}, created);
 }
 
 unsigned long CreateFolderLevels(std::string_view path,

@@ -27,9 +27,11 @@ bool FileExistsQuiet(const std::string& path);
 std::optional<std::string> FullPath(const std::string& path);
 std::optional<std::wstring> FullPath(const std::wstring& path);
 
-// Creates a folder with every missing parent. Ignores every failure, and creates nothing for an
-// empty text or a path that starts with neither a drive letter and colon nor a backslash.
-void ForceDirectories(std::string_view path);
+// Creates a folder with every missing parent, from the first missing level down. Returns the
+// system error of the first creation that failed (ERROR_ALREADY_EXISTS for a file of that name,
+// say), or 0 when none failed. Creates nothing, and returns 0, for an empty text or a path that
+// starts with neither a drive letter and colon nor a backslash.
+unsigned long ForceDirectories(std::string_view path);
 
 // The same, level by level from the first missing one down: before(level) is asked ahead of each
 // creation (false stops there), and each level created is added to created. Returns the system

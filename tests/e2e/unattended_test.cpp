@@ -323,7 +323,13 @@ TEST_F(Unattended, ExitCodesOfFailedSilentRuns) {
   DemoArchives();
   WriteFileBytes(temp / "a-file", "x");
   EXPECT_EQ(Run(L"/S \"/DIR=" + W(temp / "a-file") + L"\" \"/LOG=" + W(logFile) + L"\""), 3u);
-  EXPECT_TRUE(Contains(ReadFileBytes(logFile), "cannot be created or is not a folder"));
+  const std::string folderLog = ReadFileBytes(logFile);
+  EXPECT_TRUE(Contains(folderLog,
+                       "the installation folder cannot be created or is not a folder (system error "
+                       "183): " +
+                           win::WideToUtf8(L"Ошибка создания директории. Укажите другое имя.") +
+                           "; nothing installed\r\n"))
+      << folderLog;
   EXPECT_FALSE(HklmString(kSettingsKey, "ProgramDir"));
 
   // A malformed archive: 4, with the error text in the log.

@@ -53,17 +53,23 @@ TEST(ExistsQuiet, TellsFilesFromFolders) {
   EXPECT_EQ(SetErrorMode(before), static_cast<UINT>(SEM_NOGPFAULTERRORBOX));
 }
 
-TEST(ForceDirectories, CreatesMissingParentsAndIgnoresFailures) {
+TEST(ForceDirectories, CreatesMissingParentsAndReturnsTheFirstFailure) {
   TempFolder temp;
-  win::ForceDirectories(temp / "a\\b\\c\\\\");
+  EXPECT_EQ(win::ForceDirectories(temp / "a\\b\\c\\\\"), 0u);
   EXPECT_TRUE(win::DirectoryExistsQuiet(temp / "a\\b\\c"));
+  EXPECT_EQ(win::ForceDirectories(temp / "a\\b"), 0u);  // there already
 
+  // A file of that name, or on the way: the first creation that failed says so.
   WriteFileBytes(temp / "file", "x");
-  win::ForceDirectories(temp / "file\\sub");  // a file in the way: nothing, no error
+  EXPECT_EQ(win::ForceDirectories(temp / "file"), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+  EXPECT_EQ(win::ForceDirectories(temp / "file\\sub"), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
   EXPECT_FALSE(win::DirectoryExistsQuiet(temp / "file\\sub"));
 
-  win::ForceDirectories("");
-  win::ForceDirectories("Q:\\no-such-drive\\x");
+  // A drive that does not exist: the system's "not found".
+  const unsigned long noDrive = win::ForceDirectories("Q:\\no-such-drive\\x");
+  EXPECT_TRUE(noDrive == ERROR_PATH_NOT_FOUND || noDrive == ERROR_FILE_NOT_FOUND) << noDrive;
+
+  EXPECT_EQ(win::ForceDirectories(""), 0u);  // nothing tried
 }
 
 TEST(ForceDirectories, CreatesNothingForAPathThatIsNotRooted) {
@@ -71,7 +77,7 @@ TEST(ForceDirectories, CreatesNothingForAPathThatIsNotRooted) {
   char previous[MAX_PATH];
   GetCurrentDirectoryA(MAX_PATH, previous);
   SetCurrentDirectoryA(temp.path().c_str());
-  win::ForceDirectories("relative\\folder");
+  EXPECT_EQ(win::ForceDirectories("relative\\folder"), 0u);
   const bool created = win::DirectoryExistsQuiet(temp / "relative");
   SetCurrentDirectoryA(previous);
   EXPECT_FALSE(created);

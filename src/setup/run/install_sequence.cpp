@@ -1,5 +1,7 @@
 #include "setup/run/install_sequence.h"
 
+#include <algorithm>
+
 #include "core/gauge_scale.h"
 #include "core/install_record.h"
 #include "core/product.h"
@@ -62,12 +64,21 @@ InstallRecord OpenRecord(InstallLog& log) {
 
 }  // namespace
 
-bool PrepareInstallFolder(const std::string& folder) {
+FolderStep PrepareInstallFolder(const std::string& folder) {
   InstallFolder = folder;
   std::vector<std::string> created;
-  win::CreateFolderLevels(InstallFolder, {}, created);
+  const unsigned long error = win::CreateFolderLevels(InstallFolder, {}, created);
   for (std::string& level : created) FoldersMade.push_back({std::move(level), "step"});
-  return win::DirectoryExistsQuiet(InstallFolder);
+  return {win::DirectoryExistsQuiet(InstallFolder), error};
+}
+
+std::wstring FolderStepLogLine(const FolderStep& step) {
+  std::wstring text = kFolderStepError;
+  std::replace(text.begin(), text.end(), L'\r', L' ');
+  return L"the installation folder cannot be created or is not a folder (" +
+         (step.systemError ? L"system error " + std::to_wstring(step.systemError)
+                           : std::wstring(L"no folder created")) +
+         L"): " + text;
 }
 
 std::optional<Outcome> PrepareRun(const std::string& folder, InstallView& view, InstallLog& log) {
@@ -77,17 +88,17 @@ std::optional<Outcome> PrepareRun(const std::string& folder, InstallView& view, 
 std::optional<Outcome> PrepareRun(const std::string& folder, const ArchiveSources& archives,
                                   InstallView& view, InstallLog& log) {
   log.WriteAnsi("installation folder: \"" + folder + "\"");
-  if (!PrepareInstallFolder(folder)) {
-    log.Write(std::wstring(L"the installation folder cannot be created or is not a folder") +
-              view.RefusalNote());
-    view.ShowFolderError(L"Ошибка создания директории.\rУкажите другое имя.");
+  if (const FolderStep step = PrepareInstallFolder(folder); !step.ready) {
+    const std::wstring note = view.RefusalNote();
+    log.Write(FolderStepLogLine(step) + (note.empty() ? L"" : L"; " + note));
+    view.ShowFolderError(kFolderStepError);
     return Outcome::kFolderNotCreated;
   }
   const std::vector<VolumeSpace> volumes = MeasureDiskSpace(InstallFolder, archives);
   for (const VolumeSpace& volume : volumes) log.WriteAnsi(DiskSpaceLogLine(volume));
   for (const VolumeSpace& volume : volumes) {
     if (volume.FallsShort() && !view.AcceptDiskShortfall(volume)) {
-      if (*view.RefusalNote()) log.Write(std::wstring(L"not enough disk space") + view.RefusalNote());
+      if (*view.RefusalNote()) log.Write(std::wstring(L"not enough disk space: ") + view.RefusalNote());
       return Outcome::kNoDiskSpace;
     }
   }

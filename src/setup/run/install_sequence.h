@@ -15,9 +15,21 @@
 
 namespace setup {
 
+// What the folder step of the start found.
+struct FolderStep {
+  bool ready;                 // the installation folder is an existing folder now
+  unsigned long systemError;  // of the first folder creation that failed; 0 when none failed
+};
+
 // The folder step of the start: InstallFolder := folder (as given, neither trimmed nor
-// completed), created with every missing parent; true when it is an existing folder then.
-bool PrepareInstallFolder(const std::string& folder);
+// completed), created with every missing parent (the levels it made are noted in FoldersMade).
+FolderStep PrepareInstallFolder(const std::string& folder);
+
+// The error box's text when the folder step failed.
+inline constexpr wchar_t kFolderStepError[] = L"Ошибка создания директории.\rУкажите другое имя.";
+// The log line of a folder step that failed, with the system error of the creation (or "no folder
+// created") and the error box's text.
+std::wstring FolderStepLogLine(const FolderStep& step);
 
 // Before a run: the folder step, then the disk-space check of the archives (the figures of every
 // volume go to the log; the view answers for each volume that falls short). Nothing when the run

@@ -60,7 +60,7 @@ class InstallView {
   // The installation folder cannot be created or is not a folder (the wizard shows the error).
   virtual void ShowFolderError(const std::wstring& text) = 0;
   // What a refused preparation means, added to its log line: nothing for the wizard, which lets
-  // the person choose again; unattended views end there.
+  // the person choose again; "nothing installed" for unattended views, which end there.
   virtual const wchar_t* RefusalNote() const { return L""; }
 };
 

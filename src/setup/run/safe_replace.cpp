@@ -11,11 +11,50 @@
 namespace setup {
 
 DWORD FileReplacement::CheckTarget() {
+  constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
   SetFileAttributesA(target_.c_str(), FILE_ATTRIBUTE_NORMAL);
-  const win::FileHandle probe(CreateFileA(target_.c_str(), GENERIC_WRITE | DELETE,
-                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  return probe ? 0 : GetLastError();
+  win::FileHandle probe(CreateFileA(target_.c_str(), GENERIC_WRITE | DELETE | READ_CONTROL,
+                                    kShareAll, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                    nullptr));
+  if (!probe && GetLastError() == ERROR_ACCESS_DENIED) {
+    // A list that may not be read cannot be copied; the file may still be replaced.
+    probe.reset(CreateFileA(target_.c_str(), GENERIC_WRITE | DELETE, kShareAll, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  }
+  if (!probe) return GetLastError();
+  ReadAccessList(probe);
+  return 0;
+}
+
+// The replaced file keeps who may do what with it. A list made only of entries inherited from the
+// folder need not be copied: the temporary file, made in the same folder, inherits the same ones
+// (and setting the list would take them from the folder again). When the target's list cannot be
+// read, the new file keeps what it inherited, as a new file there would. (Wine keeps no access
+// lists of its own: under Wine this copies the one it makes up.)
+void FileReplacement::ReadAccessList(const win::FileHandle& target) {
+  accessList_.reset();
+  dacl_ = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  PACL dacl = nullptr;
+  if (GetSecurityInfo(target.get(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                      &dacl, nullptr, &descriptor) != ERROR_SUCCESS) {
+    return;
+  }
+  win::LocalMemory owned(descriptor);
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  GetSecurityDescriptorControl(descriptor, &control, &revision);
+  const bool isProtected = (control & SE_DACL_PROTECTED) != 0;
+  bool ownEntries = isProtected || !dacl;  // no list at all lets everyone in: copied as it is
+  for (DWORD i = 0; !ownEntries && i < dacl->AceCount; ++i) {
+    void* ace = nullptr;
+    ownEntries =
+        !GetAce(dacl, i, &ace) || !(static_cast<const ACE_HEADER*>(ace)->AceFlags & INHERITED_ACE);
+  }
+  if (!ownEntries) return;
+  accessList_ = std::move(owned);
+  dacl_ = dacl;
+  daclProtected_ = isProtected;
 }
 
 DWORD FileReplacement::CreateTemporary() {
@@ -43,37 +82,17 @@ DWORD FileReplacement::CreateTemporary() {
   }
 }
 
-// The replaced file keeps who may do what with it. When the target's list cannot be read or set,
-// the new file keeps the one it inherited from the folder, as a new file there would. (Wine keeps
-// no access lists of its own, so under Wine this copies what it makes up.)
-void FileReplacement::CopyAccessList() {
-  const win::FileHandle target(CreateFileA(target_.c_str(), READ_CONTROL,
-                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                           nullptr, OPEN_EXISTING, 0, nullptr));
-  if (!target) return;
-  PACL dacl = nullptr;
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (GetSecurityInfo(target.get(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
-                      &dacl, nullptr, &descriptor) != ERROR_SUCCESS) {
-    return;
-  }
-  const win::LocalMemory owned(descriptor);
-  SECURITY_DESCRIPTOR_CONTROL control = 0;
-  DWORD revision = 0;
-  GetSecurityDescriptorControl(descriptor, &control, &revision);
-  // A list that does not take the folder's inheritable entries stays so; otherwise the new file
-  // takes them from the folder, which is the target's folder too.
-  const SECURITY_INFORMATION inheritance = (control & SE_DACL_PROTECTED)
-                                               ? PROTECTED_DACL_SECURITY_INFORMATION
-                                               : UNPROTECTED_DACL_SECURITY_INFORMATION;
-  SetSecurityInfo(file_.get(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION | inheritance, nullptr,
-                  nullptr, dacl, nullptr);
-}
-
 DWORD FileReplacement::Commit() {
   if (file_) {
     stamp_ = StampOf(file_.get());
-    CopyAccessList();
+    if (accessList_) {
+      // A list of its own stays so; otherwise the folder's inheritable entries join it.
+      SetSecurityInfo(
+          file_.get(), SE_FILE_OBJECT,
+          DACL_SECURITY_INFORMATION | (daclProtected_ ? PROTECTED_DACL_SECURITY_INFORMATION
+                                                      : UNPROTECTED_DACL_SECURITY_INFORMATION),
+          nullptr, nullptr, dacl_, nullptr);
+    }
     file_.reset();
   }
   if (!MoveFileExA(temporary_.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING)) {

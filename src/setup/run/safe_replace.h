@@ -23,8 +23,9 @@ class FileReplacement {
   FileReplacement& operator=(const FileReplacement&) = delete;
 
   // Whether the target can be replaced: gives it normal attributes, opens it for writing and
-  // deletion with full sharing and closes it again. 0, or the system error of that open
-  // (ERROR_SHARING_VIOLATION or ERROR_LOCK_VIOLATION while another program holds it).
+  // deletion with full sharing (reading its access list on the way) and closes it again. 0, or
+  // the system error of that open (ERROR_SHARING_VIOLATION or ERROR_LOCK_VIOLATION while another
+  // program holds it).
   DWORD CheckTarget();
 
   // Creates the temporary file in the target's folder, "<target>.~" and 8 random hex digits,
@@ -33,7 +34,6 @@ class FileReplacement {
   DWORD CreateTemporary();
   // The temporary file, open for writing from its start.
   const win::FileHandle& File() const { return file_; }
-  const std::string& TemporaryPath() const { return temporary_; }
 
   // Gives the temporary file the target's access list, closes it and renames it over the target.
   // 0 once the target holds the new content; otherwise the system error of the rename, the target
@@ -46,12 +46,15 @@ class FileReplacement {
   void Discard();
 
  private:
-  void CopyAccessList();
+  void ReadAccessList(const win::FileHandle& target);
 
   std::string target_;
   std::string temporary_;  // empty while there is none
   win::FileHandle file_;
-  bool accessListCopied_ = false;
+  // The target's access list, when the temporary file does not get the same from the folder.
+  win::LocalMemory accessList_;  // its security descriptor
+  PACL dacl_ = nullptr;          // inside accessList_
+  bool daclProtected_ = false;
   std::optional<FileStamp> stamp_;
 };
 

@@ -52,7 +52,7 @@ class UnattendedAnswers : public View {
   void ShowRunError(const std::wstring&) override {}  // the run has logged it
   bool AcceptDiskShortfall(const VolumeSpace&) override { return false; }
   void ShowFolderError(const std::wstring&) override {}
-  const wchar_t* RefusalNote() const override { return L": nothing installed"; }
+  const wchar_t* RefusalNote() const override { return L"nothing installed"; }
   // The run is over but for the tools: nothing can be cancelled any more.
   void ToolsStarted(StartedTools tools) override {
     this->LockCancel();

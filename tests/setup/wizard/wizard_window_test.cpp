@@ -6,11 +6,13 @@
 
 #include <cstdio>
 #include <stdexcept>
+#include <utility>
 
 #include "setup/wizard/wizard_fixture.h"
 #include "core/archive_writer.h"
 #include "core/text.h"
 #include "setup/run/globals.h"
+#include "setup/run/install_fixture.h"
 #include "support/temp_folder.h"
 #include "toolkit/error_report.h"
 #include "win32/files.h"
@@ -293,10 +295,14 @@ TEST_F(Wizard, EveryCloseRequestOutsideARunEndsTheApplicationWithoutAQuestion) {
 TEST_F(Wizard, AFolderThatCannotBeMadeKeepsSettingsWithTheErrorBox) {
   testing_support::TempFolder temp;
   testing_support::WriteFileBytes(temp / "file", "x");
+  setup::InstallLog log = setup::InstallLog::OpenFile(win::AnsiToWide(temp / "log.txt"));
+  form->UseLog(log);
   bool ran = false;
   form->Installation = [&ran](setup::InstallView&) { return ran = true; };
   GoToSettings();
-  for (const std::string& path : {std::string(), temp / "file"}) {
+  // Nothing to create for an empty path; a file of that name cannot become a folder.
+  for (const auto& [path, why] : {std::pair<std::string, std::string>{"", "no folder created"},
+                                  {temp / "file", "system error 183"}}) {
     SCOPED_TRACE(path);
     SetPath(path);
     std::wstring caption, text;
@@ -316,7 +322,14 @@ TEST_F(Wizard, AFolderThatCannotBeMadeKeepsSettingsWithTheErrorBox) {
     EXPECT_EQ(CurrentPage(), Page::kSettings);
     EXPECT_EQ(GetFocus(), C().EInstallPath);
     EXPECT_EQ(setup::InstallFolder, path);
+    const std::string logged = testing_support::ReadFileBytes(temp / "log.txt");
+    EXPECT_NE(
+        logged.find("the installation folder cannot be created or is not a folder (" + why + "): " +
+                    win::WideToUtf8(L"Ошибка создания директории. Укажите другое имя.\r\n")),
+        std::string::npos)
+        << logged;
   }
+  form->UseLog(setup::NoLog());
   EXPECT_FALSE(ran);
   EXPECT_FALSE(form->Installing);
 }
