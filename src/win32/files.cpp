@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <cctype>
+
 #include "core/text.h"
 #include "win32/handles.h"
 
@@ -98,6 +100,38 @@ std::optional<std::string> FullPath(const std::string& path) {
 
 std::optional<std::wstring> FullPath(const std::wstring& path) {
   return FullPathWith(path, GetFullPathNameW);
+}
+
+namespace {
+
+std::optional<BY_HANDLE_FILE_INFORMATION> FolderIdentity(const std::string& path) {
+  // Absolute only: "X:\..." or "\\server\share..." (not a device path); "C:dir" and "\dir"
+  // depend on the current folder.
+  const bool drive = path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) &&
+                     path[1] == ':' && path[2] == '\\';
+  const bool share = path.size() > 2 && path.rfind("\\\\", 0) == 0 && path[2] != '?' &&
+                     path[2] != '.';
+  if (!drive && !share) return std::nullopt;
+  const ScopedErrorMode quiet(SEM_FAILCRITICALERRORS);
+  const FileHandle folder(CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!folder || !GetFileInformationByHandle(folder.get(), &info) ||
+      !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    return std::nullopt;
+  }
+  return info;
+}
+
+}  // namespace
+
+bool SameFolder(const std::string& a, const std::string& b) {
+  const auto first = FolderIdentity(a);
+  const auto second = FolderIdentity(b);
+  return first && second && first->dwVolumeSerialNumber == second->dwVolumeSerialNumber &&
+         first->nFileIndexHigh == second->nFileIndexHigh &&
+         first->nFileIndexLow == second->nFileIndexLow;
 }
 
 }  // namespace win

@@ -22,6 +22,11 @@ std::optional<std::uint64_t> GetFileSize64ByName(const std::string& path);
 bool DirectoryExistsQuiet(const std::string& path);
 bool FileExistsQuiet(const std::string& path);
 
+// Whether two paths name the same existing folder: both open as folders to the same volume serial
+// number and file index, which settles letter case, short names and doubled or trailing
+// separators. A relative path never matches.
+bool SameFolder(const std::string& a, const std::string& b);
+
 // The full path of path as the system resolves it (GetFullPathName: against the current folder,
 // dots and doubled separators folded); nothing when the system cannot tell. No length limit.
 std::optional<std::string> FullPath(const std::string& path);

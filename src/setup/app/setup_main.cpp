@@ -164,7 +164,7 @@ std::wstring HelpText() {
          L"3\tне удалось создать папку установки\n"
          L"4\tустановка не завершена из-за ошибки\n"
          L"5\tустановка прервана\n"
-         L"6\tуже идёт другая установка программы\n"
+         L"6\tуже идёт установка или удаление программы\n"
          L"7\tнедостаточно места на диске";
 }
 
@@ -214,7 +214,7 @@ int SetupMain(std::wstring_view commandLine) {
 
   const SingleInstance instance;
   if (!instance.Held()) {
-    log.Write(L"another installation of the product is running");
+    log.Write(L"another installation or uninstallation is running");
     if (!options.Unattended()) ActivateRunningInstaller();
     return end(Outcome::kAlreadyRunning);
   }

@@ -106,7 +106,7 @@ std::wstring TempFolder() {
 
 }  // namespace
 
-InstallLog InstallLog::CreateNumbered(std::wstring folder) {
+InstallLog InstallLog::CreateNumbered(std::wstring folder, const wchar_t* kind) {
   if (folder.empty()) folder = TempFolder();
   if (folder.empty()) return {};
   if (folder.back() != L'\\') folder += L'\\';
@@ -114,7 +114,7 @@ InstallLog InstallLog::CreateNumbered(std::wstring folder) {
   GetLocalTime(&now);
   for (int number = 1; number <= 999; ++number) {
     wchar_t name[64];
-    swprintf(name, 64, L"Setup Log %04u-%02u-%02u #%03d.txt", now.wYear, now.wMonth, now.wDay,
+    swprintf(name, 64, L"%ls Log %04u-%02u-%02u #%03d.txt", kind, now.wYear, now.wMonth, now.wDay,
              number);
     const std::wstring path = CanonicalName(folder + name);
     win::FileHandle file = OpenForLog(path, CREATE_NEW);

@@ -25,7 +25,8 @@ class InstallLog {
   // A new file "Setup Log YYYY-MM-DD #NNN.txt" in folder (the process's temporary folder when
   // empty), with the first free NNN from 001 to 999. Writes nowhere when no name is free or the
   // created file is not the one named.
-  static InstallLog CreateNumbered(std::wstring folder = {});
+  // kind names the program: "Setup", or "Uninstall" for the uninstaller's "Uninstall Log ...".
+  static InstallLog CreateNumbered(std::wstring folder = {}, const wchar_t* kind = L"Setup");
   // The file at an absolute path: an existing regular file is replaced. Writes nowhere when the
   // file cannot be opened or is reached through a link or junction.
   static InstallLog OpenFile(const std::wstring& path);

@@ -207,7 +207,10 @@ StartedTools RegisterProduct(ProductRegistry& registry, std::uint32_t estimatedS
   if (entry) {
     entry->WriteString("DisplayName", ProgramTitle);
     // Quoted: a path with blanks would otherwise let Windows start C:\Program.exe in its place.
-    entry->WriteString("UninstallString", Quoted(InstallFolder + "\\" + product::kUninstaller));
+    const std::string uninstallString = Quoted(InstallFolder + "\\" + product::kUninstaller);
+    entry->WriteString("UninstallString", uninstallString);
+    // What deployment tools run to remove the product without a person.
+    entry->WriteString("QuietUninstallString", uninstallString + " /VERYSILENT");
     // What "Apps & Features" shows of the product; it offers no Change or Repair.
     entry->WriteString("DisplayVersion", product::kVersion);
     entry->WriteString("Publisher", product::kPublisher);

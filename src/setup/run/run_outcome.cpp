@@ -50,7 +50,7 @@ const wchar_t* Describe(Outcome outcome) {
     case Outcome::kCancelled:
       return L"installation cancelled";
     case Outcome::kAlreadyRunning:
-      return L"another installation is running";
+      return L"another installation or uninstallation is running";
     case Outcome::kNoDiskSpace:
       return L"not enough disk space";
   }

@@ -95,4 +95,22 @@ std::optional<std::string> AddSharedUse(const std::string& fullPath, bool existe
   return before;
 }
 
+CountReturn ReturnSharedUses(const std::string& fullPath, int uses) {
+  const win::RegKey key =
+      win::OpenKey(HKEY_LOCAL_MACHINE, kSharedDllsKey, /*create=*/false, ProgramRegistryView());
+  if (!key) return CountReturn::kUnusable;
+  win::RawValue value;
+  if (win::ReadRawValue(key.get(), fullPath, value) != ERROR_SUCCESS) return CountReturn::kUnusable;
+  const auto stored = UsableCount(value);
+  if (!stored || stored->count == 0) return CountReturn::kUnusable;
+  if (stored->count <= static_cast<DWORD>(uses)) {
+    return RegDeleteValueA(key.get(), fullPath.c_str()) == ERROR_SUCCESS ? CountReturn::kReleased
+                                                                         : CountReturn::kFailed;
+  }
+  return WriteCount(key.get(), fullPath, stored->type, stored->count - static_cast<DWORD>(uses)) ==
+                 ERROR_SUCCESS
+             ? CountReturn::kLowered
+             : CountReturn::kFailed;
+}
+
 }  // namespace setup

@@ -34,4 +34,16 @@ REGSAM ProgramRegistryView();
 std::optional<std::string> AddSharedUse(const std::string& fullPath, bool existedBefore,
                                         DWORD* error = nullptr);
 
+// What became of a count when uses were given back.
+enum class CountReturn {
+  kLowered,   // still above 0: others use the file
+  kReleased,  // reached 0: the value is deleted
+  kUnusable,  // missing, not a number, or already 0: nothing changed
+  kFailed,    // the key or value could not be opened or written
+};
+
+// Gives back `uses` uses of fullPath's count (the uninstaller, once per increment its record
+// holds), in the count's own type.
+CountReturn ReturnSharedUses(const std::string& fullPath, int uses);
+
 }  // namespace setup

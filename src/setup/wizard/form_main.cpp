@@ -246,7 +246,7 @@ void TFormMain::BCancelClick() {
   }
   Pump();
   log_->Write(L"cancel requested");
-  if (ConfirmDialog(L"Прервать установку программы?", kOkCancel) != kOk) {
+  if (ConfirmDialog(cancelQuestion_, kOkCancel) != kOk) {
     log_->Write(L"cancel declined: the run goes on");
     Pump();
     return;

@@ -55,6 +55,9 @@ class TFormMain : public InstallView {
   // How the window's part ended: left before a run, or the run's outcome.
   Outcome EndedWith() const { return outcome_; }
 
+  // The question that the cancel button asks during a run.
+  void SetCancelQuestion(std::wstring question) { cancelQuestion_ = std::move(question); }
+
   // A run is in progress (set around the run by BNextSettClick).
   bool Installing = false;
   // The installation that "Начать" starts: RunInstall. Tests put a procedure of their own here.
@@ -178,6 +181,7 @@ class TFormMain : public InstallView {
   Outcome outcome_ = Outcome::kLeftBeforeRun;
   HWND savedFocus_ = nullptr;  // the control that had the focus when the window was deactivated
   int keyFilter_ = 0;
+  std::wstring cancelQuestion_ = L"Прервать установку программы?";
 };
 
 }  // namespace setup

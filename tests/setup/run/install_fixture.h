@@ -106,8 +106,8 @@ inline bool HasOther64BitView() {
 // The values the registration adds to the uninstall entry beside DisplayName and UninstallString.
 inline const std::vector<const char*>& NewUninstallValues() {
   static const std::vector<const char*> names = {
-      "DisplayVersion", "Publisher", "InstallLocation", "InstallDate",
-      "EstimatedSize",  "NoModify",  "NoRepair"};
+      "QuietUninstallString", "DisplayVersion", "Publisher", "InstallLocation",
+      "InstallDate",          "EstimatedSize",  "NoModify",  "NoRepair"};
   return names;
 }
 

@@ -80,6 +80,8 @@ TEST_F(RegisterProductTest, WritesKeysToolsAndIniInOrder) {
   EXPECT_EQ(registry.writes, (std::vector<std::string>{
                                  u + "DisplayName = Korvu v5.02 build Ostelan",
                                  u + "UninstallString = \"" + target + "\\Uninstaller.exe\"",
+                                 u + "QuietUninstallString = \"" + target +
+                                     "\\Uninstaller.exe\" /VERYSILENT",
                                  u + "DisplayVersion = 5.02",
                                  u + "Publisher = Fendaro",
                                  u + "InstallLocation = " + target,
@@ -111,6 +113,8 @@ TEST_F(RegisterProductTest, RealRegistryValuesAndToolCommandLinesWithBlanks) {
   EXPECT_EQ(HklmValue(kUninstallKey, "DisplayName"), Text("Korvu v5.02 build Ostelan"));
   EXPECT_EQ(HklmValue(kUninstallKey, "UninstallString"),
             Text("\"" + target + "\\Uninstaller.exe\""));
+  EXPECT_EQ(HklmValue(kUninstallKey, "QuietUninstallString"),
+            Text("\"" + target + "\\Uninstaller.exe\" /VERYSILENT"));
   EXPECT_EQ(HklmValue(kUninstallKey, "DisplayVersion"), Text("5.02"));
   EXPECT_EQ(HklmValue(kUninstallKey, "Publisher"), Text("Fendaro"));
   EXPECT_EQ(HklmValue(kUninstallKey, "InstallLocation"), Text(target));

@@ -66,7 +66,7 @@ TEST_F(RunInstallTest, BothArchivesThenRegistration) {
   EXPECT_EQ(view.positions.back(), total);
   EXPECT_EQ(view.visibility, (std::vector<bool>{true, false}));
   EXPECT_EQ(view.labels.back(), L"Регистрация библиотек программы...");
-  EXPECT_EQ(registry.writes, 15);  // the entry, the settings and the record's anchor
+  EXPECT_EQ(registry.writes, 16);  // the entry, the settings and the record's anchor
   EXPECT_TRUE(Exists(target + "\\Uninstaller.ini"));
   EXPECT_TRUE(view.shownErrors.empty());
 }

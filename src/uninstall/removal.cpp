@@ -1,0 +1,481 @@
+#include "uninstall/removal.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <optional>
+
+#include "core/install_record.h"
+#include "core/product.h"
+#include "core/text.h"
+#include "setup/run/shared_files.h"
+#include "win32/files.h"
+#include "win32/handles.h"
+#include "win32/registry.h"
+#include "win32/wide_text.h"
+
+namespace uninstall {
+namespace {
+
+std::string Ansi(const std::string& utf8) {
+  return win::Utf8ToAnsi(utf8);
+}
+
+std::string SystemFolder(UINT (*get)(LPSTR, UINT)) {
+  char path[MAX_PATH * 2];
+  const UINT n = get(path, sizeof path);
+  return n > 0 && n < sizeof path ? std::string(path, n) : std::string();
+}
+UINT WindowsFolder(LPSTR buffer, UINT size) {
+  return GetWindowsDirectoryA(buffer, size);
+}
+UINT SystemDir(LPSTR buffer, UINT size) {
+  return GetSystemDirectoryA(buffer, size);
+}
+
+// The record's progress lines, appended as the removal goes: a second run finishes the work.
+class ProgressLines {
+ public:
+  explicit ProgressLines(const std::string& path)
+      : file_(CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                          FILE_FLAG_OPEN_REPARSE_POINT, nullptr)) {}
+  void Add(std::string_view kind, std::initializer_list<std::string_view> ansiFields) {
+    if (!file_) return;
+    std::vector<std::string> fields;
+    for (const std::string_view field : ansiFields) fields.push_back(win::AnsiToUtf8(field));
+    const std::string line = dt::FormatRecordLine(kind, fields);
+    DWORD written = 0;
+    WriteFile(file_.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+  }
+  void Close() { file_.reset(); }
+
+ private:
+  win::FileHandle file_;
+};
+
+// How close two last-write times must be on the volume that holds path: FAT keeps 2 s (and a
+// change of exactly one hour comes from summer time on FAT), exFAT 10 ms, others exactly.
+bool SameLastWrite(const std::string& path, std::uint64_t expected, std::uint64_t actual) {
+  if (expected == actual) return true;
+  char volume[MAX_PATH * 2];
+  char fileSystem[64] = "";
+  if (GetVolumePathNameA(path.c_str(), volume, sizeof volume)) {
+    GetVolumeInformationA(volume, nullptr, 0, nullptr, nullptr, nullptr, fileSystem,
+                          sizeof fileSystem);
+  }
+  const std::string fs = fileSystem;
+  const std::uint64_t difference = expected > actual ? expected - actual : actual - expected;
+  constexpr std::uint64_t kSecond = 10'000'000;  // FILETIME ticks
+  if (fs == "FAT" || fs == "FAT32") {
+    return difference <= 2 * kSecond || difference == 3600 * kSecond;
+  }
+  if (fs == "exFAT") return difference <= kSecond / 100;
+  return false;
+}
+
+// The INI file holds nothing but blank lines and an empty [program] section: nothing of anybody
+// else's is lost with it.
+bool IniIsEmpty(const std::string& ini) {
+  const win::FileHandle file(CreateFileA(ini.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                         OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  LARGE_INTEGER size{};
+  if (!file || !GetFileSizeEx(file.get(), &size) || size.QuadPart > 4096) return false;
+  std::string text(static_cast<std::size_t>(size.QuadPart), '\0');
+  DWORD read = 0;
+  if (!text.empty() && !ReadFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &read,
+                                 nullptr)) {
+    return false;
+  }
+  text.resize(read);
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(start, end - start);
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t')) {
+      line.pop_back();
+    }
+    CharLowerBuffA(line.data(), static_cast<DWORD>(line.size()));
+    if (!line.empty() && line != "[program]") return false;
+    start = end + 1;
+  }
+  return true;
+}
+
+enum class FileState { kMissing, kUnchanged, kChanged, kNotAFile };
+
+FileState StateOf(const std::string& path, const dt::PlannedFile& planned) {
+  const win::FileHandle file(CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                         nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT,
+                                         nullptr));
+  if (!file) {
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? FileState::kMissing
+                                                                          : FileState::kChanged;
+  }
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(file.get(), &info) ||
+      (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))) {
+    return FileState::kNotAFile;
+  }
+  if (planned.temporary) return FileState::kUnchanged;  // nothing to compare: remove when there
+  if (!planned.size || !planned.lastWrite) return FileState::kChanged;  // cannot tell: keep
+  const std::uint64_t size = (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+  const std::uint64_t time = (std::uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) |
+                             info.ftLastWriteTime.dwLowDateTime;
+  return size == *planned.size && SameLastWrite(path, *planned.lastWrite, time)
+             ? FileState::kUnchanged
+             : FileState::kChanged;
+}
+
+class Removal {
+ public:
+  Removal(const Installation& installation, RemovalView& view, RemovalSystem& system,
+          setup::InstallLog& log)
+      : installation_(installation),
+        view_(view),
+        system_(system),
+        log_(log),
+        progress_(installation.recordPath),
+        plan_(dt::MakeRemovalPlan({installation.checked.read, installation.checked.anchoredLength,
+                                   win::AnsiToUtf8(installation.folder)})),
+        restricted_(!installation.checked.anchoredLength) {
+    known_.install = win::AnsiToUtf8(installation.folder);
+    known_.windows = win::AnsiToUtf8(SystemFolder(WindowsFolder));
+    known_.system = win::AnsiToUtf8(SystemFolder(SystemDir));
+    known_.fonts = known_.windows.empty() ? "" : known_.windows + "\\Fonts";
+    char self[MAX_PATH * 2];
+    const DWORD n = GetModuleFileNameA(nullptr, self, sizeof self);
+    self_ = dt::PathKey(win::AnsiToUtf8(std::string(self, n < sizeof self ? n : 0)));
+    for (const auto& [key, level] : plan_.linkLevels) {
+      const DWORD attributes = GetFileAttributesA(Ansi(level.path).c_str());
+      const bool linkNow = attributes != INVALID_FILE_ATTRIBUTES &&
+                           (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+      if (linkNow && !level.wasLink) blockedBelow_.push_back(key);
+    }
+  }
+
+  RemovalReport Run() {
+    const std::int32_t total = static_cast<std::int32_t>(
+        plan_.files.size() + plan_.folders.size() + plan_.values.size() + plan_.keys.size() + 1);
+    view_.SetGaugeMax(total);
+    log_.Write(L"the registration tools are not run to unregister the product's libraries");
+    for (const dt::PlannedFile& file : plan_.files) {
+      if (!Next()) return report_;
+      RemoveFile(file);
+    }
+    view_.SetLabel(L"Удаление записей программы...");
+    for (const dt::PlannedFolder& folder : plan_.folders) {
+      if (!Next()) return report_;
+      RemoveFolder(folder);
+    }
+    for (const dt::PlannedValue& value : plan_.values) {
+      if (!Next()) return report_;
+      RemoveValue(value);
+    }
+    for (const dt::PlannedKey& key : plan_.keys) {
+      if (!Next()) return report_;
+      RemoveKey(key);
+    }
+    if (!Next()) return report_;
+    Finish();
+    return report_;
+  }
+
+ private:
+  // Between two items: the pump, the gauge, and a confirmed cancel.
+  bool Next() {
+    view_.SetGaugePosition(++done_);
+    view_.Pump();
+    if (view_.Aborted()) {
+      log_.Write(L"cancelled: the record says what was done, a second run finishes");
+      report_.cancelled = true;
+      return false;
+    }
+    return true;
+  }
+
+  void Keep(const char* what, const std::string& path, const std::string& why) {
+    log_.WriteAnsi(std::string("kept: ") + what + " \"" + path + "\" (" + why + ")");
+    report_.kept.push_back(path);
+    progress_.Add(dt::kRecordKeptByRule, {what, path, why});
+  }
+  void Fail(const char* what, const std::string& path, unsigned long error) {
+    log_.WriteAnsi(std::string("not removed: ") + what + " \"" + path + "\" (system error " +
+                   std::to_string(error) + ")");
+    report_.failed.push_back({what, path});
+  }
+  void Removed(const char* what, const std::string& path) {
+    log_.WriteAnsi(std::string("removed: ") + what + " \"" + path + "\"");
+    progress_.Add(dt::kRecordRemoved, {what, path});
+  }
+
+  // Below a level of the installation folder's path that was not a link at installation and is
+  // one now: not followed.
+  bool Blocked(const std::string& utf8) const {
+    const std::string key = dt::PathKey(utf8);
+    return std::any_of(blockedBelow_.begin(), blockedBelow_.end(), [&](const std::string& b) {
+      return key == b || key.rfind(b + "\\", 0) == 0;
+    });
+  }
+
+  void RemoveFile(const dt::PlannedFile& file) {
+    if (file.done) return;
+    const std::string path = Ansi(file.path);
+    view_.SetLabel(L"Файл: " + win::AnsiToWide(dt::SplitPath(path).file) + L"...");
+    const dt::Place place = dt::Classify(file.path, known_);
+    if (place == dt::Place::kOutside) return Keep("file", path, "outside the folders it may touch");
+    if (Blocked(file.path)) return Keep("file", path, "below a link made since the installation");
+    if (dt::PathKey(file.path) == self_) return;  // the running uninstaller: left to the end
+    if (restricted_ || !file.anchored) {
+      // Only what the record created inside the installation folder, unchanged since.
+      if (place != dt::Place::kInstallFolder || !file.createdByProduct || file.shared) {
+        return Keep("file", path, "not vouched for by the anchored record");
+      }
+    }
+    const FileState state = StateOf(path, file);
+    if (state == FileState::kMissing) return;
+    if (place == dt::Place::kFonts) return Keep("file", path, "fonts are never removed");
+    if (file.shared) {
+      if (!ReturnUses(file, path)) return;
+    } else if (!file.createdByProduct &&
+               !(file.replacedOnly && place == dt::Place::kInstallFolder &&
+                 plan_.installFolderCreated)) {
+      return Keep("file", path, "it was there before the installation");
+    }
+    if (state != FileState::kUnchanged) return Keep("file", path, "changed since the installation");
+    Delete(path);
+  }
+
+  // Gives back the uses the record counted; true when the file may go (its count is gone and the
+  // product created it).
+  bool ReturnUses(const dt::PlannedFile& file, const std::string& path) {
+    if (file.shared->countLowered) {
+      // A first run lowered it already.
+    } else {
+      switch (setup::ReturnSharedUses(path, file.shared->increments)) {
+        case setup::CountReturn::kLowered:
+          progress_.Add(dt::kRecordCountLowered, {path});
+          Keep("file", path, "still used by other programs");
+          return false;
+        case setup::CountReturn::kReleased:
+          progress_.Add(dt::kRecordCountLowered, {path});
+          log_.WriteAnsi("shared file count released: \"" + path + "\"");
+          break;
+        case setup::CountReturn::kUnusable:
+          Keep("file", path, "its shared count is missing, not a number or 0");
+          return false;
+        case setup::CountReturn::kFailed:
+          Fail("shared count of", path, GetLastError());
+          return false;
+      }
+    }
+    if (file.shared->existedBefore || !file.createdByProduct) {
+      Keep("file", path, "it was there before the installation");
+      return false;
+    }
+    return true;
+  }
+
+  void Delete(const std::string& path) {
+    unsigned long error = 0;
+    for (int attempt = 0; attempt <= kInUseRetries; ++attempt) {
+      error = system_.DeleteFileAt(path);
+      if (error == 0 || error == ERROR_FILE_NOT_FOUND) return Removed("file", path);
+      if (error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION &&
+          error != ERROR_ACCESS_DENIED) {
+        break;
+      }
+      if (attempt < kInUseRetries) Pause(kInUseRetryPauseMs);
+    }
+    if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
+        error == ERROR_ACCESS_DENIED) {
+      if (system_.DeleteAtRestart(path) == 0) {
+        log_.WriteAnsi("in use: \"" + path + "\" is deleted at the next restart");
+        report_.restartNeeded = true;
+        progress_.Add(dt::kRecordRemoved, {"file", path});
+        return;
+      }
+    }
+    Fail("file", path, error);
+  }
+
+  void Pause(unsigned long ms) {
+    const ULONGLONG end = GetTickCount64() + ms;
+    for (ULONGLONG now = GetTickCount64(); now < end; now = GetTickCount64()) {
+      if (MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now),
+                                    QS_ALLINPUT) == WAIT_OBJECT_0) {
+        view_.Pump();
+      }
+    }
+  }
+
+  bool HoldsTheUninstaller(const std::string& utf8) const {
+    const std::string key = dt::PathKey(utf8);
+    return self_.rfind(key + "\\", 0) == 0;
+  }
+
+  void RemoveFolder(const dt::PlannedFolder& folder) {
+    if (folder.done) return;
+    const std::string path = Ansi(folder.path);
+    const dt::Place place = dt::Classify(folder.path, known_);
+    if (place == dt::Place::kOutside && !HoldsTheUninstaller(folder.path)) {
+      return Keep("folder", path, "outside the folders it may touch");
+    }
+    if (Blocked(folder.path)) return Keep("folder", path, "below a link made since the installation");
+    if (HoldsTheUninstaller(folder.path)) {
+      leftToTheEnd_.push_back(path);  // removed when the uninstaller has gone
+      return;
+    }
+    if (!win::DirectoryExistsQuiet(path)) return;
+    const unsigned long error = system_.RemoveFolder(path);
+    if (error == 0) return Removed("folder", path);
+    if (error == ERROR_DIR_NOT_EMPTY) return Keep("folder", path, "not empty");
+    Fail("folder", path, error);
+  }
+
+  static bool SameKey(std::string a, std::string b) {
+    return dt::PathKey(a) == dt::PathKey(b);
+  }
+
+  void RemoveValue(const dt::PlannedValue& value) {
+    if (value.done || restricted_ || !value.anchored) return;
+    // Only the product's settings key: the uninstall entry goes as a whole at the end.
+    if (!SameKey(Ansi(value.key), product::kSettingsKey)) return;
+    const std::string name = Ansi(value.key) + "\\" + Ansi(value.name);
+    const unsigned long error = system_.DeleteValue(Ansi(value.key), Ansi(value.name));
+    if (error == 0 || error == ERROR_FILE_NOT_FOUND) {
+      log_.WriteAnsi("removed: registry value HKLM\\" + name);
+      progress_.Add(dt::kRecordRemoved, {"value", value.view, Ansi(value.key), Ansi(value.name)});
+      return;
+    }
+    Fail("registry value", "HKLM\\" + name, error);
+  }
+
+  void RemoveKey(const dt::PlannedKey& key) {
+    if (key.done || restricted_ || !key.anchored) return;
+    const std::string path = Ansi(key.key);
+    const std::string uninstall = UninstallKey();
+    if (SameKey(path, uninstall) || dt::PathKey(uninstall).rfind(dt::PathKey(path) + "\\", 0) == 0) {
+      return;  // the entry and the keys above it: at the end, or never (shared parents)
+    }
+    const unsigned long error = system_.DeleteEmptyKey(path);
+    if (error == 0 || error == ERROR_FILE_NOT_FOUND) {
+      log_.WriteAnsi("removed: registry key HKLM\\" + path);
+      progress_.Add(dt::kRecordRemoved, {"key", key.view, path});
+      return;
+    }
+    if (error == ERROR_DIR_NOT_EMPTY) return Keep("key", "HKLM\\" + path, "not empty");
+    Fail("registry key", "HKLM\\" + path, error);
+  }
+
+  // Last: the INI's two keys, the record and the uninstall entry, only when nothing failed, so
+  // that a second run finishes the work. Then what the running uninstaller holds is left to the
+  // next restart.
+  void Finish() {
+    if (!report_.failed.empty()) {
+      log_.Write(L"the uninstall entry, the record and Uninstaller.ini stay: run the uninstaller "
+                 L"again to finish");
+      return;
+    }
+    const std::string ini = installation_.folder + "\\" + product::kUninstallerIni;
+    for (const char* key : {"ProgName", "InstallDir"}) {
+      if (const unsigned long error = system_.DeleteIniKey(ini, "program", key)) {
+        Fail("INI value", ini + " [program] " + key, error);
+      }
+    }
+    if (IniIsEmpty(ini) && system_.DeleteFileAt(ini) == 0) Removed("file", ini);
+    progress_.Close();
+    if (const unsigned long error = system_.DeleteFileAt(installation_.recordPath)) {
+      return Fail("file", installation_.recordPath, error);
+    }
+    log_.WriteAnsi("removed: the installation record \"" + installation_.recordPath + "\"");
+    if (const unsigned long error = system_.DeleteKeyTree(UninstallKey())) {
+      return Fail("registry key", "HKLM\\" + UninstallKey(), error);
+    }
+    log_.WriteAnsi("removed: the uninstall entry HKLM\\" + UninstallKey());
+    char self[MAX_PATH * 2];
+    const DWORD n = GetModuleFileNameA(nullptr, self, sizeof self);
+    if (n > 0 && n < sizeof self && system_.DeleteAtRestart(std::string(self, n)) == 0) {
+      log_.WriteAnsi("the uninstaller \"" + std::string(self, n) +
+                     "\" is deleted at the next restart");
+    }
+    for (const std::string& folder : leftToTheEnd_) {
+      if (system_.DeleteAtRestart(folder) == 0) {
+        log_.WriteAnsi("the folder \"" + folder + "\" is removed at the next restart, when empty");
+      }
+    }
+  }
+
+  const Installation& installation_;
+  RemovalView& view_;
+  RemovalSystem& system_;
+  setup::InstallLog& log_;
+  ProgressLines progress_;
+  dt::RemovalPlan plan_;
+  const bool restricted_;  // no anchor: only the restricted rule
+  dt::KnownFolders known_;
+  std::string self_;                       // the running uninstaller, as PathKey
+  std::vector<std::string> blockedBelow_;  // levels that became links since the installation
+  std::vector<std::string> leftToTheEnd_;  // folders that hold the running uninstaller
+  std::int32_t done_ = 0;
+  RemovalReport report_;
+};
+
+}  // namespace
+
+unsigned long RemovalSystem::DeleteFileAt(const std::string& path) {
+  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  return DeleteFileA(path.c_str()) ? 0 : GetLastError();
+}
+unsigned long RemovalSystem::RemoveFolder(const std::string& path) {
+  return RemoveDirectoryA(path.c_str()) ? 0 : GetLastError();
+}
+unsigned long RemovalSystem::DeleteAtRestart(const std::string& path) {
+  return MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) ? 0 : GetLastError();
+}
+unsigned long RemovalSystem::DeleteValue(const std::string& key, const std::string& name) {
+  const win::RegKey opened = win::OpenKey(HKEY_LOCAL_MACHINE, key, false);
+  if (!opened) return GetLastError() ? GetLastError() : ERROR_FILE_NOT_FOUND;
+  return static_cast<unsigned long>(RegDeleteValueA(opened.get(), name.c_str()));
+}
+unsigned long RemovalSystem::DeleteEmptyKey(const std::string& key) {
+  {
+    const win::RegKey opened = win::OpenKey(HKEY_LOCAL_MACHINE, key, false);
+    if (!opened) return ERROR_FILE_NOT_FOUND;
+    DWORD subkeys = 0, values = 0;
+    if (RegQueryInfoKeyA(opened.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr,
+                         &values, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
+      return ERROR_ACCESS_DENIED;
+    }
+    if (subkeys || values) return ERROR_DIR_NOT_EMPTY;
+  }
+  return static_cast<unsigned long>(RegDeleteKeyA(HKEY_LOCAL_MACHINE, key.c_str()));
+}
+unsigned long RemovalSystem::DeleteKeyTree(const std::string& key) {
+  // With a subkey named, the key itself goes too.
+  const LONG result = RegDeleteTreeA(HKEY_LOCAL_MACHINE, key.c_str());
+  return result == ERROR_FILE_NOT_FOUND ? 0 : static_cast<unsigned long>(result);
+}
+unsigned long RemovalSystem::DeleteIniKey(const std::string& ini, const std::string& section,
+                                          const std::string& key) {
+  if (!win::FileExistsQuiet(ini)) return 0;
+  return WritePrivateProfileStringA(section.c_str(), key.c_str(), nullptr, ini.c_str())
+             ? 0
+             : GetLastError();
+}
+
+RemovalSystem& SystemRemoval() {
+  static RemovalSystem system;
+  return system;
+}
+
+RemovalReport RemoveInstallation(const Installation& installation, RemovalView& view,
+                                 RemovalSystem& system, setup::InstallLog& log) {
+  view.SetLabel(L"Подготовка...");
+  Removal removal(installation, view, system, log);
+  return removal.Run();
+}
+
+}  // namespace uninstall
