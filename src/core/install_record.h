@@ -52,6 +52,10 @@ inline constexpr std::string_view kRecordFolder = "folder";
 // decimal and the last-write time as 16 hex digits of the FILETIME.
 inline constexpr std::string_view kRecordFilePending = "file?";
 inline constexpr std::string_view kRecordFile = "file";
+// The temporary file of a replacement, about to be created beside the file it replaces: path.
+// It takes the file's place (a "file" line follows) or is deleted before the entry ends; one that
+// is still there was left by a run ended from outside, and there is no line without the '?'.
+inline constexpr std::string_view kRecordTemporaryPending = "temp?";
 // An existing file kept: path.
 inline constexpr std::string_view kRecordKept = "kept";
 // A registry key about to be / was created: view "32" or "64", key path under HKLM.

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -131,6 +132,12 @@ TEST_F(InstallRecordTest, ListsEveryChangeOfTheRun) {
   }
   EXPECT_EQ(runs, 2u);
   EXPECT_EQ(replaced, 1u);
+  // The new content's temporary file beside it was named before it was made.
+  EXPECT_EQ(std::count_if(again.begin(), again.end(),
+                          [&](const std::string& line) {
+                            return line.rfind("temp? " + a + ".~", 0) == 0;
+                          }),
+            1);
   // The second run kept the shared file: one more use.
   EXPECT_TRUE(Has(again, "shared " + shared + " dword:1"));
   DWORD value = 0, size = sizeof value;
