@@ -175,6 +175,9 @@ bench() {
   say "  the extraction alone, step by step: $(bash scripts/wine-run.sh "$bin/bench/unpack_bench.exe" \
     "$(winpath "$work/small-dist/ProgramFiles.dt")" "$(winpath "$work/unpack-small")" |
     sed -n 's/^unpack_bench: //p' | paste -sd ';' | sed 's/;/; /g')"
+  say "  the installation record's cost to the extraction: $(bash scripts/wine-run.sh "$bin/bench/unpack_bench.exe" \
+    --record "$(winpath "$work/small-dist/ProgramFiles.dt")" "$(winpath "$work/unpack-record")" |
+    sed -n 's/^unpack_bench: //p' | paste -sd ';' | sed 's/;/; /g')"
 
   echo "== 3. peak memory"
   local tiny_peak

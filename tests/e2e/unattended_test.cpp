@@ -5,17 +5,21 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/archive_writer.h"
 #include "core/bundle_format.h"
+#include "core/install_record.h"
 #include "driver.h"
 #include "e2e/distribution_fixture.h"
 #include "setup/run/install_fixture.h"
 #include "support/held_file.h"
 #include "support/temp_folder.h"
 #include "win32/handles.h"
+#include "win32/sha256.h"
 #include "win32/wide_text.h"
 
 namespace {
@@ -143,6 +147,37 @@ TEST_F(Unattended, VerySilentInstallsWithoutAnyWindowAndLogsEveryStep) {
   EXPECT_EQ(std::sscanf(log.c_str(), "%4d-%2d-%2d %2d:%2d:%2d.%3d ", &year, &month, &day, &hour,
                         &minute, &second, &ms),
             7);
+
+  // The installation record: whole, its anchored part as the uninstall entry's anchor says, and
+  // listing what the run did.
+  const std::string record = ReadFileBytes(folder + "\\Uninstaller.dat");
+  const dt::RecordRead read = dt::ReadRecord(record);
+  EXPECT_FALSE(read.damaged);
+  EXPECT_FALSE(read.tornTail);
+  const std::optional<std::string> anchorText = HklmString(kUninstallKey, "InstallRecord");
+  ASSERT_TRUE(anchorText);
+  const auto anchor = dt::ParseRecordAnchor(*anchorText);
+  ASSERT_TRUE(anchor) << *anchorText;
+  ASSERT_LE(anchor->length, record.size());
+  const auto anchored = win::Sha256(std::string_view(record).substr(0, anchor->length));
+  ASSERT_TRUE(anchored);
+  EXPECT_EQ(dt::Sha256Hex(*anchored), anchor->sha256Hex);
+  // Whether a line of the kind names the file and goes on with `then` (nothing: any fields).
+  const auto listed = [&](std::string_view kind, const std::string& file,
+                          std::optional<std::string> then = std::nullopt) {
+    return std::any_of(read.lines.begin(), read.lines.end(), [&](const dt::RecordLine& line) {
+      return line.kind == kind && !line.fields.empty() &&
+             line.fields[0] == win::AnsiToUtf8(folder + "\\" + file) &&
+             (!then || (line.fields.size() > 1 && line.fields[1] == *then));
+    });
+  };
+  EXPECT_TRUE(listed(dt::kRecordFile, "Maps\\GeoDict.DCT", "created"));
+  EXPECT_TRUE(listed(dt::kRecordKept, "Maps\\GeoDict.DCT"));  // of SystemFiles.dt
+  for (const char* file : {"REGSVR32.EXE", "KORVU50.DLL"}) {
+    const auto hash = win::Sha256(ReadFileBytes(folder + "\\" + file));
+    ASSERT_TRUE(hash);
+    EXPECT_TRUE(listed(dt::kRecordSha256, file, dt::Sha256Hex(*hash))) << file;
+  }
 }
 
 // A one-file installer run unattended installs from its own file, never from the archives beside

@@ -175,7 +175,9 @@ class ArchiveRun {
       } else {
         auto content = dt::ContentReader::Open(archive_, item, size);
         if (!content) return Stop(PayloadReadError(archivePath_, target));
-        copied = WriteOnce(*content, target, renamePending);
+        std::optional<EntryOutcome> refused;
+        copied = WriteOnce(*content, target, renamePending, refused);
+        if (refused) return *refused;
       }
       if (copied.result == CopyResult::kDone) {
         renamePending.reset();
@@ -277,14 +279,25 @@ class ArchiveRun {
   // One attempt at writing the target from its content's start. A file that is not there yet is
   // made and written in place (and cut to 0 bytes when that fails: recorded with size 0); an
   // existing one is replaced. When only the rename failed, the replacement is left in
-  // renamePending.
+  // renamePending. When the record refuses the temporary file's announcement, refused says what
+  // became of the entry, and nothing was made.
   CopyOutcome WriteOnce(dt::ContentReader& content, const std::string& target,
-                        std::optional<FileReplacement>& renamePending) {
+                        std::optional<FileReplacement>& renamePending,
+                        std::optional<EntryOutcome>& refused) {
     win::FileHandle created = CreateNewTarget(target);
     if (!created && win::FileExistsQuiet(target)) {
       FileReplacement& replacement = renamePending.emplace(target);
       CopyOutcome outcome{CopyResult::kWriteFailed, replacement.CheckTarget()};
-      if (!outcome.systemError) outcome.systemError = replacement.CreateTemporary();
+      if (!outcome.systemError) {
+        // Named in the record before it exists: a run ended from outside while it is written
+        // leaves a file that the uninstaller knows.
+        refused = AnnounceOrAsk(dt::kRecordTempPending, replacement.ChooseTemporary());
+        if (refused) {
+          renamePending.reset();
+          return outcome;
+        }
+        outcome.systemError = replacement.CreateTemporary();
+      }
       if (!outcome.systemError) {
         outcome = CopyContent(content, replacement.File(), buffer_);
         if (outcome.result == CopyResult::kDone) {

@@ -57,29 +57,29 @@ void FileReplacement::ReadAccessList(const win::FileHandle& target) {
   daclProtected_ = isProtected;
 }
 
-DWORD FileReplacement::CreateTemporary() {
+const std::string& FileReplacement::ChooseTemporary() {
   Discard();
-  // A name that is taken (left by a run that was killed, say) is never reused: another one is
-  // drawn, a few times.
   for (unsigned attempt = 0;; ++attempt) {
     unsigned int random = 0;
     if (rand_s(&random) != 0) random = GetTickCount() ^ (GetCurrentProcessId() << 12) ^ attempt;
     char suffix[16];
     std::snprintf(suffix, sizeof suffix, ".~%08x", random);
-    std::string path = target_ + suffix;
-    win::FileHandle created(
-        CreateFileA(path.c_str(), GENERIC_WRITE | WRITE_DAC, 0, nullptr, CREATE_NEW,
-                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    if (created) {
-      file_ = std::move(created);
-      temporary_ = std::move(path);
-      return 0;
-    }
-    const DWORD error = GetLastError();
-    if ((error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) || attempt >= 15) {
-      return error;
+    chosen_ = target_ + suffix;
+    if (GetFileAttributesA(chosen_.c_str()) == INVALID_FILE_ATTRIBUTES || attempt >= 15) {
+      return chosen_;
     }
   }
+}
+
+DWORD FileReplacement::CreateTemporary() {
+  Discard();
+  win::FileHandle created(
+      CreateFileA(chosen_.c_str(), GENERIC_WRITE | WRITE_DAC, 0, nullptr, CREATE_NEW,
+                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!created) return GetLastError();
+  file_ = std::move(created);
+  temporary_ = chosen_;
+  return 0;
 }
 
 DWORD FileReplacement::Commit() {

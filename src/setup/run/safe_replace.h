@@ -28,9 +28,14 @@ class FileReplacement {
   // program holds it).
   DWORD CheckTarget();
 
-  // Creates the temporary file in the target's folder, "<target>.~" and 8 random hex digits,
-  // as a new file (never through a link) that nobody else may open meanwhile. 0, or the system
-  // error of the creation.
+  // Picks the temporary file's name before it is made, so that it can be recorded first:
+  // "<target>.~" and 8 random hex digits, in the target's folder, a name not taken now (one left
+  // by a run that was killed is never reused; after a few draws the last one is taken anyway).
+  // Discards a temporary file made before.
+  const std::string& ChooseTemporary();
+  // Creates the temporary file under the name chosen, as a new file (never through a link) that
+  // nobody else may open meanwhile. 0, or the system error of the creation (ERROR_FILE_EXISTS
+  // when the name was taken since).
   DWORD CreateTemporary();
   // The temporary file, open for writing from its start.
   const win::FileHandle& File() const { return file_; }
@@ -49,7 +54,8 @@ class FileReplacement {
   void ReadAccessList(const win::FileHandle& target);
 
   std::string target_;
-  std::string temporary_;  // empty while there is none
+  std::string chosen_;     // the temporary file's name, chosen before it is made
+  std::string temporary_;  // the temporary file made; empty while there is none
   win::FileHandle file_;
   // The target's access list, when the temporary file does not get the same from the folder.
   win::LocalMemory accessList_;  // its security descriptor

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -58,6 +59,51 @@ class InstallRecordTest : public testing_support::InstallFixture {
   }
   static bool Has(const std::vector<std::string>& lines, const std::string& line) {
     return std::find(lines.begin(), lines.end(), line) != lines.end();
+  }
+  static bool HasPrefix(const std::vector<std::string>& lines, const std::string& prefix) {
+    return std::any_of(lines.begin(), lines.end(),
+                       [&](const std::string& line) { return line.rfind(prefix, 0) == 0; });
+  }
+  // Every file below folder, at any depth.
+  static std::vector<std::string> FilesBelow(const std::string& folder) {
+    std::vector<std::string> files;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return files;
+    do {
+      const std::string name = found.cFileName, path = folder + "\\" + name;
+      if (name == "." || name == "..") continue;
+      if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        files.push_back(path);
+      } else {
+        for (std::string& inner : FilesBelow(path)) files.push_back(std::move(inner));
+      }
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return files;
+  }
+  // What a run that stopped before the registration leaves: a whole record, without an anchor,
+  // naming every file in the installation folder; and no change after the stop announced. The
+  // record's lines.
+  std::vector<std::string> ExpectStoppedRunRecorded(const std::string& lastAnnounced) {
+    const auto lines = Lines();
+    EXPECT_FALSE(testing_support::HklmString(testing_support::kUninstallKey, "InstallRecord"));
+    for (const std::string& file : FilesBelow(target)) {
+      if (file == target + "\\Uninstaller.dat") continue;
+      EXPECT_TRUE(Has(lines, "file? " + file) || HasPrefix(lines, "file " + file + " "))
+          << file << " is not in the record";
+    }
+    std::string last;
+    for (const std::string& line : lines) {
+      const std::string kind = line.substr(0, line.find(' '));
+      if (kind.back() == '?') last = line;
+      EXPECT_NE(kind, "ini?");  // nothing of the registration
+      EXPECT_NE(kind, "value?");
+      EXPECT_NE(kind, "key?");
+      EXPECT_NE(kind, "tool?");
+    }
+    EXPECT_EQ(last, lastAnnounced);
+    return lines;
   }
   // Anchors the record as it stands, as the registration stage does, in the real uninstall entry.
   void Anchor(const std::string& bytes) {
@@ -131,6 +177,12 @@ TEST_F(InstallRecordTest, ListsEveryChangeOfTheRun) {
   }
   EXPECT_EQ(runs, 2u);
   EXPECT_EQ(replaced, 1u);
+  // The new content's temporary file beside it was named before it was made.
+  EXPECT_EQ(std::count_if(again.begin(), again.end(),
+                          [&](const std::string& line) {
+                            return line.rfind("temp? " + a + ".~", 0) == 0;
+                          }),
+            1);
   // The second run kept the shared file: one more use.
   EXPECT_TRUE(Has(again, "shared " + shared + " dword:1"));
   DWORD value = 0, size = sizeof value;
@@ -187,6 +239,46 @@ TEST_F(InstallRecordTest, AnEntryOntoTheRecordIsAWriteError) {
   EXPECT_EQ(view.questionErrors[0], static_cast<unsigned long>(ERROR_SHARING_VIOLATION));
   EXPECT_EQ(RecordBytes().find("planted"), std::string::npos);
   EXPECT_FALSE(dt::ReadRecord(RecordBytes()).lines.empty());
+}
+
+// A cancel during the first archive: the archive's files are recorded, nothing of the second
+// archive or of the registration is, and no anchor is written.
+TEST_F(InstallRecordTest, ACancelledRunLeavesAWholeRecordWithoutAnAnchor) {
+  std::vector<std::pair<std::string, std::string>> files;
+  for (int i = 1; i <= 10; ++i) files.emplace_back("%InstallDir%\\Sub\\f" + std::to_string(i), "x");
+  WriteArchive("ProgramFiles.dt", files);
+  WriteArchive("SystemFiles.dt", {{"%InstallDir%\\s.txt", "s"}});
+  RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, testing_support::kUninstallKey, "InstallRecord");
+  view.onPump = [&](int pumps) {
+    if (pumps == 3) view.aborted = true;
+  };
+  setup::PrepareInstallFolder(target);
+  EXPECT_FALSE(setup::RunInstall(view, setup::SystemRegistry()));
+  ASSERT_EQ(FilesBelow(target).size(), 11u);  // the ten and the record
+  const auto lines = ExpectStoppedRunRecorded("file? " + target + "\\Sub\\f10");
+  EXPECT_TRUE(HasPrefix(lines, "file " + target + "\\Sub\\f10 created 1 "));
+  EXPECT_TRUE(Has(lines, "folder " + target + "\\Sub"));
+  EXPECT_FALSE(HasPrefix(lines, "file? " + target + "\\s.txt"));
+}
+
+// A write that fails half-way through the archive and is answered with Abort: the record names
+// the files written and the one that failed, and nothing after it.
+TEST_F(InstallRecordTest, ARunThatFailedHalfWayLeavesAWholeRecordWithoutAnAnchor) {
+  WriteArchive("ProgramFiles.dt", {{"%InstallDir%\\a.txt", "a"},
+                                   {"%InstallDir%\\b.txt", "b"},
+                                   {"%InstallDir%\\c.txt", "c"}});
+  WriteArchive("SystemFiles.dt", {{"%InstallDir%\\s.txt", "s"}});
+  RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, testing_support::kUninstallKey, "InstallRecord");
+  setup::PrepareInstallFolder(target);
+  CreateDirectoryA((target + "\\b.txt").c_str(), nullptr);  // cannot be written as a file
+  view.answers = {setup::WriteErrorAnswer::kAbort};
+  EXPECT_FALSE(setup::RunInstall(view, setup::SystemRegistry()));
+  ASSERT_EQ(view.questions.size(), 1u);
+  EXPECT_TRUE(testing_support::Exists(target + "\\a.txt"));
+  EXPECT_FALSE(testing_support::Exists(target + "\\c.txt"));
+  const auto lines = ExpectStoppedRunRecorded("file? " + target + "\\b.txt");
+  EXPECT_TRUE(HasPrefix(lines, "file " + target + "\\a.txt created 1 "));
+  EXPECT_FALSE(HasPrefix(lines, "file " + target + "\\b.txt"));
 }
 
 }  // namespace
