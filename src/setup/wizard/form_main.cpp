@@ -234,9 +234,10 @@ void TFormMain::RunBegins() {
 
 void TFormMain::ShowFinish(bool completed) {
   Installing = false;
-  SetPageIndex(kFinish);
+  // The labels first: the page never shows both, not even for a moment.
   ShowWindow(c_.LabelFinishOk, completed ? SW_SHOW : SW_HIDE);
   ShowWindow(c_.LabelFinishBad, completed ? SW_HIDE : SW_SHOW);
+  SetPageIndex(kFinish);
 }
 
 void TFormMain::BCancelClick() {

@@ -144,7 +144,7 @@ TEST_F(RegisterProductTest, ATrailingBackslashDoublesInEveryPath) {
   InstallTools(target);
   RecordingRegistry registry;
   setup::RegisterProduct(registry, 0);
-  EXPECT_EQ(registry.writes.at(11),
+  EXPECT_EQ(registry.writes.at(12),
             "SOFTWARE\\Fendaro\\Korvu\\5.0 | GeoDictionary = " + target + "\\\\Maps\\GeoDict.DCT");
   EXPECT_EQ(AwaitRecord(target + "\\REGSVR32.EXE.cmdline"),
             "\"" + target + "\\\\REGSVR32.EXE\" /s \"" + target + "\\\\KORVU50.DLL\"");
@@ -174,7 +174,7 @@ TEST_F(RegisterProductTest, AFailedValueWriteRaisesAndSkipsTheRest) {
   } catch (const std::runtime_error& e) {
     EXPECT_STREQ(e.what(), "Failed to set data for 'GeoDictionary'");
   }
-  EXPECT_EQ(registry.writes.size(), 11u);
+  EXPECT_EQ(registry.writes.size(), 12u);
   Sleep(500);
   EXPECT_FALSE(Exists(target + "\\REGSVR32.EXE.cmdline"));
   EXPECT_FALSE(Exists(target + "\\Uninstaller.ini"));
