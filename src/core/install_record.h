@@ -16,7 +16,8 @@
 //
 // The set of kinds is open: a reader accepts any kind word and leaves its meaning to the caller.
 // A kind ending in '?' announces a change about to happen; the same kind without it says that
-// the change happened. The installer writes the kinds below (fields in order).
+// the change happened. The installer writes the kinds below (fields in order), the uninstaller
+// the progress kinds at their end; the removal plan (removal_plan.h) accepts no other kind.
 //
 // The record grows by whole lines appended during a run. A failing line at the very end (a cut
 // write) is a torn tail; a failing line with anything after it is damage. The uninstall
@@ -66,7 +67,7 @@ inline constexpr std::string_view kRecordValue = "value";
 inline constexpr std::string_view kRecordIniPending = "ini?";
 inline constexpr std::string_view kRecordIni = "ini";
 // A shared-DLL count about to be / was raised: path; afterwards also the count before it:
-// "none", "dword:N", "sz:N" or "binary:N".
+// "none", "dword:N", "sz:N", "binary:N", or "other" (a value that held no usable count).
 inline constexpr std::string_view kRecordSharedPending = "shared?";
 inline constexpr std::string_view kRecordShared = "shared";
 // A tool about to be / was started: command line.
@@ -74,6 +75,21 @@ inline constexpr std::string_view kRecordToolPending = "tool?";
 inline constexpr std::string_view kRecordTool = "tool";
 // The SHA-256 of a file: path, 64 lower-case hex digits.
 inline constexpr std::string_view kRecordSha256 = "sha256";
+// A temporary file about to be created beside a file that is being replaced (after that file's
+// "file?"): its path, the target's path followed by ".~" and 8 lower-case hex digits. It has no
+// confirmation: it either takes the target's place or is deleted, unless the run is killed.
+inline constexpr std::string_view kRecordTempPending = "temp?";
+
+// The uninstaller's own progress lines, appended to the record as it works, so that a second
+// uninstallation finishes what a first one began. "what" is "file", "folder", "key", "value" or
+// "ini", followed by the fields that name the item in its own line: a file's or folder's path; a
+// key's view and path; a value's view, key path and name; an INI value's path, section and key.
+// An item removed: what, its fields.
+inline constexpr std::string_view kRecordRemoved = "removed";
+// An item left in place on purpose: what, its fields, the reason.
+inline constexpr std::string_view kRecordKeptByRule = "kept-by-rule";
+// A shared file's count lowered by the uses the record counted for it: path.
+inline constexpr std::string_view kRecordCountLowered = "count-lowered";
 
 // The CRC-32 of the IEEE/zip polynomial (reflected 0xEDB88320, initial and final XOR all ones).
 std::uint32_t Crc32(std::string_view bytes);
