@@ -17,7 +17,8 @@ std::string Fold(std::string_view text) {
     auto& c = reinterpret_cast<unsigned char&>(out[i]);
     if (c >= 'A' && c <= 'Z') {
       c = static_cast<unsigned char>(c + 32);
-    } else if (i + 1 < out.size() && (c == 0xD0 || c == 0xD2)) {
+    } else if ((c == 0xD0 || c == 0xD2) && i + 1 < out.size() &&
+               (static_cast<unsigned char>(out[i + 1]) & 0xC0) == 0x80) {
       auto& next = reinterpret_cast<unsigned char&>(out[i + 1]);
       if (c == 0xD0 && next >= 0x80 && next <= 0x8F) {  // U+0400..040F -> U+0450..045F
         c = 0xD1;
@@ -40,7 +41,7 @@ std::size_t Depth(std::string_view key) {
   return static_cast<std::size_t>(std::count(key.begin(), key.end(), '\\'));
 }
 
-// One name of a planned item: its category ("file", "folder", "key", "value", "ini") and the
+// The name of a planned item within its category ("file", "folder", "key", "value", "ini"): the
 // fields that name it, each in the form under which spellings compare equal.
 using Id = std::vector<std::string>;
 

@@ -54,7 +54,7 @@ struct RemovalInput {
 
 // What every planned item carries.
 struct PlanItem {
-  bool anchored = false;       // every line its facts rest on lies in the anchored part
+  bool anchored = false;       // every installer line naming it lies in the anchored part
   bool announcedOnly = false;  // only unconfirmed announcements of a run that did not end name it
   bool done = false;           // the uninstaller's "removed" or "kept-by-rule" line settled it
 };

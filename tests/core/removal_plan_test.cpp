@@ -1,0 +1,344 @@
+#include "core/removal_plan.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+namespace {
+
+using dt::FormatRecordLine;
+using dt::Place;
+using dt::RemovalPlan;
+
+const std::string kFolder = "C:\\Program Files\\Ostelan\\Korvu";
+const std::string kSystemFile = "C:\\Windows\\system32\\korvu50.hlp";
+
+// Builds a record as the installer writes it: each change announced, then confirmed.
+struct Record {
+  std::string bytes;
+
+  Record& Line(std::string_view kind, std::initializer_list<std::string_view> fields) {
+    bytes += FormatRecordLine(kind, fields);
+    return *this;
+  }
+  Record& Run(const std::string& folder = kFolder) {
+    return Line(dt::kRecordRun, {folder, "2024-05-01 10:00:00", "5.02"});
+  }
+  Record& File(const std::string& path, const char* how, const char* size) {
+    return Line(dt::kRecordFilePending, {path})
+        .Line(dt::kRecordFile, {path, how, size, "01da9b8e3c4f5a00"});
+  }
+  Record& Shared(const std::string& path, const char* before) {
+    return Line(dt::kRecordSharedPending, {path}).Line(dt::kRecordShared, {path, before});
+  }
+  std::uint64_t End() const { return bytes.size(); }
+};
+
+RemovalPlan Plan(const Record& record, std::optional<std::uint64_t> anchored,
+                 const std::string& folder = kFolder) {
+  const dt::RecordRead read = dt::ReadRecord(record.bytes);
+  return dt::MakeRemovalPlan({read, anchored, folder});
+}
+
+std::vector<std::string> Paths(const std::vector<dt::PlannedFile>& files) {
+  std::vector<std::string> paths;
+  for (const auto& file : files) paths.push_back(file.path);
+  return paths;
+}
+
+const dt::PlannedFile& FileOf(const RemovalPlan& plan, const std::string& path) {
+  for (const auto& file : plan.files) {
+    if (dt::PathKey(file.path) == dt::PathKey(path)) return file;
+  }
+  throw std::runtime_error("not planned: " + path);
+}
+
+TEST(RemovalPlan, OneRunListsWhatItMadeInReverseAndDeepestFirst) {
+  Record r;
+  r.Run()
+      .Line(dt::kRecordLink, {"C:\\Program Files", "0"})
+      .Line(dt::kRecordLink, {"C:\\Program Files\\Ostelan", "1"})
+      .Line(dt::kRecordMadeFolder, {"C:\\Program Files\\Ostelan\\Korvu", "step"})
+      .Line(dt::kRecordFolderPending, {kFolder + "\\Maps"})
+      .Line(dt::kRecordFolder, {kFolder + "\\Maps"})
+      .File(kFolder + "\\Maps\\GeoDict.DCT", "created", "4096")
+      .File(kFolder + "\\KORVU50.DLL", "created", "")
+      .File(kSystemFile, "created", "77")
+      .Shared(kSystemFile, "none")
+      .Line(dt::kRecordKeyPending, {"32", "SOFTWARE\\Fendaro"})
+      .Line(dt::kRecordKeyPending, {"32", "SOFTWARE\\Fendaro\\Korvu"})
+      .Line(dt::kRecordKey, {"32", "SOFTWARE\\Fendaro"})
+      .Line(dt::kRecordKey, {"32", "SOFTWARE\\Fendaro\\Korvu"})
+      .Line(dt::kRecordValuePending, {"32", "SOFTWARE\\Fendaro\\Korvu", "ProgramDir"})
+      .Line(dt::kRecordValue, {"32", "SOFTWARE\\Fendaro\\Korvu", "ProgramDir", "created"})
+      .Line(dt::kRecordValuePending, {"32", "SOFTWARE\\Fendaro\\Korvu", "VersionCode"})
+      .Line(dt::kRecordValue, {"32", "SOFTWARE\\Fendaro\\Korvu", "VersionCode", "replaced"})
+      .Line(dt::kRecordSha256, {kFolder + "\\KORVU50.DLL", std::string(64, 'a')});
+  const std::uint64_t anchor = r.End();
+  // After the anchor, as every run writes them: the tools and the INI values.
+  r.Line(dt::kRecordIniPending, {kFolder + "\\Uninstaller.ini", "program", "ProgName"})
+      .Line(dt::kRecordIni, {kFolder + "\\Uninstaller.ini", "program", "ProgName", "created", "1"});
+
+  const RemovalPlan plan = Plan(r, anchor);
+  EXPECT_EQ(Paths(plan.files), (std::vector<std::string>{kSystemFile, kFolder + "\\KORVU50.DLL",
+                                                         kFolder + "\\Maps\\GeoDict.DCT"}));
+  const auto& system = plan.files[0];
+  EXPECT_TRUE(system.createdByProduct && system.anchored);
+  EXPECT_FALSE(system.replacedOnly || system.temporary || system.announcedOnly || system.done);
+  EXPECT_EQ(system.size, 77u);
+  EXPECT_EQ(system.lastWrite, 0x01da9b8e3c4f5a00u);
+  ASSERT_TRUE(system.shared);
+  EXPECT_EQ(system.shared->increments, 1);
+  EXPECT_EQ(system.shared->anchoredIncrements, 1);
+  EXPECT_FALSE(system.shared->existedBefore);
+  EXPECT_EQ(plan.files[1].size, std::nullopt);  // not read at the time
+  EXPECT_FALSE(plan.files[1].shared);
+
+  ASSERT_EQ(plan.folders.size(), 2u);
+  EXPECT_EQ(plan.folders[0].path, kFolder + "\\Maps");
+  EXPECT_EQ(plan.folders[1].path, kFolder);
+  EXPECT_TRUE(plan.installFolderCreated);
+
+  ASSERT_EQ(plan.keys.size(), 2u);
+  EXPECT_EQ(plan.keys[0].key, "SOFTWARE\\Fendaro\\Korvu");
+  EXPECT_EQ(plan.keys[1].key, "SOFTWARE\\Fendaro");
+  ASSERT_EQ(plan.values.size(), 1u);  // the replaced value was there before
+  EXPECT_EQ(plan.values[0].name, "ProgramDir");
+  EXPECT_TRUE(plan.values[0].anchored);
+
+  ASSERT_EQ(plan.iniKeys.size(), 1u);
+  EXPECT_FALSE(plan.iniKeys[0].anchored);
+  EXPECT_TRUE(plan.iniKeys[0].fileCreated);
+
+  const auto hash = plan.sha256.find(dt::PathKey("c:\\program files\\ostelan\\korvu\\korvu50.dll"));
+  ASSERT_NE(hash, plan.sha256.end());
+  EXPECT_TRUE(hash->second.anchored);
+  EXPECT_EQ(plan.linkLevels.size(), 2u);
+  EXPECT_TRUE(plan.linkLevels.at(dt::PathKey("C:\\Program Files\\Ostelan")).wasLink);
+}
+
+TEST(RemovalPlan, LaterRunsKeepWhatTheFirstSightingSays) {
+  const std::string dll = kFolder + "\\KORVU50.DLL";
+  const std::string readme = kFolder + "\\readme.txt";
+  Record r;
+  r.Run()
+      .File(dll, "created", "10")
+      .File(readme, "replaced", "5")  // was there before the product
+      .Line(dt::kRecordKept, {kSystemFile})
+      .Shared(kSystemFile, "none");  // existed without a count
+  // The second run, into the same folder spelt otherwise, with a trailing backslash.
+  r.Run("c:\\program files\\OSTELAN\\korvu\\")
+      .File("c:\\program files\\ostelan\\korvu\\\\KORVU50.DLL", "replaced", "20")
+      .File(kSystemFile, "replaced", "99")
+      .Shared(kSystemFile, "dword:2");
+
+  const RemovalPlan plan = Plan(r, r.End());
+  ASSERT_EQ(plan.files.size(), 3u);  // one item per file, however spelt
+  const auto& first = FileOf(plan, dll);
+  EXPECT_EQ(first.path, dll);
+  EXPECT_TRUE(first.createdByProduct);
+  EXPECT_FALSE(first.replacedOnly);
+  EXPECT_EQ(first.size, 20u);  // the last write
+
+  EXPECT_TRUE(FileOf(plan, readme).replacedOnly);
+  EXPECT_FALSE(FileOf(plan, readme).createdByProduct);
+
+  const auto& shared = FileOf(plan, kSystemFile);
+  EXPECT_FALSE(shared.createdByProduct);
+  EXPECT_TRUE(shared.replacedOnly);
+  EXPECT_EQ(shared.size, 99u);
+  ASSERT_TRUE(shared.shared);
+  EXPECT_EQ(shared.shared->increments, 2);
+  EXPECT_TRUE(shared.shared->existedBefore);
+  EXPECT_EQ(shared.shared->countBefore, "none");
+}
+
+TEST(RemovalPlan, ARunThatDidNotEndIsMarkedAndItsUnconfirmedChangesAreUnknown) {
+  const std::string dll = kFolder + "\\KORVU50.DLL";
+  const std::string failed = kFolder + "\\held.dat";
+  Record r;
+  r.Run()
+      .File(dll, "created", "10")
+      .Line(dt::kRecordFilePending, {failed})  // its write failed and was skipped
+      .File(kSystemFile, "created", "7")
+      .Shared(kSystemFile, "none");
+  const std::uint64_t anchor = r.End();
+  r.Run()
+      .Shared(kSystemFile, "dword:1")
+      .File(kFolder + "\\Maps\\new.dat", "created", "3")
+      .Line(dt::kRecordFilePending, {dll})  // killed while replacing it
+      .Line(dt::kRecordTempPending, {dll + ".~0badf00d"})
+      .Line(dt::kRecordFilePending, {kFolder + "\\half.dat"});  // or while writing this
+
+  const RemovalPlan plan = Plan(r, anchor);
+  EXPECT_EQ(Paths(plan.files),
+            (std::vector<std::string>{kFolder + "\\half.dat", dll + ".~0badf00d",
+                                      kFolder + "\\Maps\\new.dat", kSystemFile, dll}));
+  const auto& half = plan.files[0];
+  EXPECT_TRUE(half.announcedOnly);
+  EXPECT_FALSE(half.anchored || half.createdByProduct || half.size);
+  const auto& temporary = plan.files[1];
+  EXPECT_TRUE(temporary.temporary);
+  EXPECT_FALSE(temporary.anchored || temporary.announcedOnly || temporary.size);
+  EXPECT_FALSE(plan.files[2].anchored);
+  EXPECT_TRUE(plan.files[2].createdByProduct);
+  const auto& shared = plan.files[3];
+  EXPECT_FALSE(shared.anchored);
+  EXPECT_EQ(shared.shared->increments, 2);
+  EXPECT_EQ(shared.shared->anchoredIncrements, 1);
+  // Created in the anchored run, perhaps rewritten by the killed one: its size is unknown now.
+  const auto& dllItem = plan.files[4];
+  EXPECT_TRUE(dllItem.createdByProduct);
+  EXPECT_FALSE(dllItem.anchored || dllItem.announcedOnly || dllItem.size);
+
+  // Without an anchor nothing is anchored, and the skipped write is unknown as well.
+  const RemovalPlan unanchored = Plan(r, std::nullopt);
+  EXPECT_EQ(unanchored.files.size(), 6u);
+  for (const auto& file : unanchored.files) EXPECT_FALSE(file.anchored) << file.path;
+  EXPECT_TRUE(FileOf(unanchored, failed).announcedOnly);
+}
+
+TEST(RemovalPlan, TheUninstallersProgressSettlesItems) {
+  const std::string dll = kFolder + "\\KORVU50.DLL";
+  const std::string map = kFolder + "\\map.dat";
+  Record r;
+  r.Run()
+      .File(dll, "created", "10")
+      .File(map, "created", "4")
+      .File(kSystemFile, "created", "7")
+      .Shared(kSystemFile, "none")
+      .Line(dt::kRecordFolder, {kFolder + "\\Maps"});
+  const std::uint64_t anchor = r.End();
+  r.Line(dt::kRecordCountLowered, {kSystemFile})
+      .Line(dt::kRecordRemoved, {"file", "c:\\PROGRAM FILES\\ostelan\\korvu\\korvu50.dll"})
+      .Line(dt::kRecordKeptByRule, {"file", map, "changed since the installation"})
+      .Line(dt::kRecordKeptByRule, {"folder", kFolder + "\\Maps", "not empty"});
+
+  RemovalPlan plan = Plan(r, anchor);
+  EXPECT_TRUE(FileOf(plan, dll).done);
+  EXPECT_TRUE(FileOf(plan, map).done);
+  EXPECT_TRUE(FileOf(plan, dll).anchored);  // the progress lines are not its facts
+  EXPECT_TRUE(plan.folders.at(0).done);
+  const auto& shared = FileOf(plan, kSystemFile);
+  EXPECT_FALSE(shared.done);
+  EXPECT_TRUE(shared.shared->countLowered);
+  EXPECT_EQ(shared.shared->increments, 0);
+
+  // A new run afterwards: the removed file is something new, the kept one goes on.
+  r.Run().File(dll, "replaced", "30").File(map, "replaced", "5").Shared(kSystemFile, "dword:1");
+  plan = Plan(r, anchor);
+  EXPECT_FALSE(FileOf(plan, dll).done || FileOf(plan, dll).createdByProduct);
+  EXPECT_TRUE(FileOf(plan, dll).replacedOnly);
+  EXPECT_FALSE(FileOf(plan, map).done);
+  EXPECT_TRUE(FileOf(plan, map).createdByProduct);
+  EXPECT_EQ(FileOf(plan, kSystemFile).shared->increments, 1);
+  EXPECT_FALSE(FileOf(plan, kSystemFile).shared->countLowered);
+
+  for (std::string_view kind :
+       {dt::kRecordRemoved, dt::kRecordKeptByRule, dt::kRecordCountLowered}) {
+    EXPECT_TRUE(dt::IsOwnProgressLine(kind));
+    EXPECT_TRUE(dt::IsKnownRecordKind(kind));
+  }
+  EXPECT_FALSE(dt::IsOwnProgressLine(dt::kRecordFile));
+  EXPECT_TRUE(dt::IsKnownRecordKind(dt::kRecordFile));
+}
+
+TEST(RemovalPlan, FoldersComeDeepestFirstAndOnce) {
+  Record r;
+  r.Run()
+      .Line(dt::kRecordMadeFolder, {"C:\\Program Files\\Ostelan", "browser"})
+      .Line(dt::kRecordMadeFolder, {kFolder, "browser"})
+      .Line(dt::kRecordFolder, {kFolder + "\\A"})
+      .Line(dt::kRecordFolder, {kFolder + "\\A\\B\\C"})
+      .Line(dt::kRecordFolder, {kFolder + "\\D"});
+  r.Run().Line(dt::kRecordFolder, {kFolder + "\\a"});  // removed by hand and made again
+  std::vector<std::string> paths;
+  for (const auto& folder : Plan(r, r.End()).folders) paths.push_back(folder.path);
+  EXPECT_EQ(paths,
+            (std::vector<std::string>{kFolder + "\\A\\B\\C", kFolder + "\\D", kFolder + "\\A",
+                                      kFolder, "C:\\Program Files\\Ostelan"}));
+}
+
+TEST(RemovalPlan, ARecordThatIsNotSoundIsRefusedWithItsLine) {
+  const auto errorOf = [](const Record& r, std::optional<std::uint64_t> anchor = std::nullopt) {
+    const dt::RecordRead read = dt::ReadRecord(r.bytes);
+    return dt::PlanError({read, anchor, kFolder}).value_or("");
+  };
+  Record sound;
+  sound.Run().File(kFolder + "\\a", "created", "1");
+  EXPECT_EQ(errorOf(sound, sound.End()), "");
+  EXPECT_EQ(errorOf(sound, 0), "");
+
+  Record unknown = Record(sound).Line("shortcut", {"x"});
+  const std::string expected =
+      "line 4 (byte " + std::to_string(sound.End()) + "): unknown kind \"shortcut\"";
+  EXPECT_EQ(errorOf(unknown), expected);
+  const dt::RecordRead read = dt::ReadRecord(unknown.bytes);
+  try {
+    dt::MakeRemovalPlan({read, std::nullopt, kFolder});
+    ADD_FAILURE() << "planned";
+  } catch (const std::invalid_argument& e) {
+    EXPECT_EQ(e.what(), expected);
+  }
+
+  const std::pair<Record, const char*> refused[] = {
+      {Record(sound).Line(dt::kRecordFolder, {""}), "an empty path"},
+      {Record(sound).Line(dt::kRecordFile, {"C:\\a", "created"}), "with 2 fields"},
+      // A field's control bytes stay escaped in the message.
+      {Record(sound).Line(dt::kRecordFile, {"C:\\a", "made\t", "1", ""}),
+       "\"made%09\" is not created or replaced"},
+      {Record(sound).Line(dt::kRecordShared, {"C:\\a", "dword:x"}), "not a count before"},
+      {Record(sound).Line(dt::kRecordRemoved, {"service", "x"}), "unknown item"},
+      {Record().Line(dt::kRecordRemoved, {"file", "C:\\a"}), "before the first run"},
+      {Record().Run("C:\\Program Files\\Ostelan\\Korvu2"), "a run in"},
+      // A temporary file must be that of a file announced before it, in the same run.
+      {Record(sound).Line(dt::kRecordTempPending, {kFolder + "\\b.~0badf00d"}), "temporary"},
+      {Record(sound).Run().Line(dt::kRecordTempPending, {kFolder + "\\a.~0badf00d"}), "temporary"},
+  };
+  for (const auto& [record, text] : refused) {
+    EXPECT_NE(errorOf(record).find(text), std::string::npos) << errorOf(record);
+  }
+  EXPECT_NE(errorOf(sound, sound.End() - 1).find("does not end a line"), std::string::npos);
+  EXPECT_NE(errorOf(sound, sound.End() + 1).find("beyond"), std::string::npos);
+}
+
+TEST(RemovalPlan, ClassifyComparesWholeComponentsWithoutCase) {
+  const dt::KnownFolders known{"C:\\Korvu\\", "C:\\Windows", "c:\\windows\\SYSTEM32",
+                               "C:\\Windows\\Fonts"};
+  const std::pair<const char*, Place> cases[] = {
+      {"C:\\Korvu\\a.dll", Place::kInstallFolder},
+      {"c:\\KORVU\\Maps\\\\GeoDict.DCT", Place::kInstallFolder},
+      {"C:/Korvu/Maps/x", Place::kInstallFolder},
+      {"C:\\Korvu\\", Place::kInstallFolder},
+      {"C:\\Korvu2\\a.dll", Place::kOutside},
+      {"C:\\Korv", Place::kOutside},
+      {"C:\\Windows\\System32\\korvu50.hlp", Place::kSystem},
+      {"C:\\Windows\\System32x\\a", Place::kWindows},
+      {"C:\\Windows\\Fonts\\korvu.ttf", Place::kFonts},
+      {"C:\\WINDOWS", Place::kWindows},
+      {"C:\\Korvu\\..\\Windows\\a.dll", Place::kOutside},
+      {"C:\\Korvu\\.\\a.dll", Place::kOutside},
+      {"C:\\Korvu\\a.dll.", Place::kOutside},
+      {"C:\\Korvu \\a.dll", Place::kOutside},
+      {"C:\\Korvu\\a.dll:stream", Place::kOutside},
+      {"\\\\?\\C:\\Korvu\\a.dll", Place::kOutside},
+      {"C:Korvu\\a.dll", Place::kOutside},
+      {"Korvu\\a.dll", Place::kOutside},
+      {"", Place::kOutside},
+  };
+  for (const auto& [path, place] : cases) EXPECT_EQ(dt::Classify(path, known), place) << path;
+
+  const dt::KnownFolders unc{"\\\\srv\\share\\Korvu", "", "", ""};
+  EXPECT_EQ(dt::Classify("\\\\SRV\\share\\korvu\\a.dll", unc), Place::kInstallFolder);
+  EXPECT_EQ(dt::Classify("\\\\srv\\share\\Korvu2\\a.dll", unc), Place::kOutside);
+  EXPECT_EQ(dt::Classify("\\\\\\srv\\\\share\\Korvu\\a", unc), Place::kInstallFolder);
+  EXPECT_EQ(dt::Classify("\\\\.\\srv\\share\\Korvu\\a", {"\\\\.\\srv\\share", "", "", ""}),
+            Place::kOutside);
+
+  // Cyrillic names compare without case, as Windows compares them.
+  const dt::KnownFolders russian{"C:\\Программы\\Корву", "", "", ""};
+  EXPECT_EQ(dt::Classify("c:\\ПРОГРАММЫ\\корву\\Справка.txt", russian), Place::kInstallFolder);
+  EXPECT_EQ(dt::Classify("c:\\программы\\корвуё\\a", russian), Place::kOutside);
+}
+
+}  // namespace
