@@ -15,7 +15,7 @@ echo "== building"
 cmake --preset host >/dev/null
 cmake --build --preset host --target dtpack
 cmake --preset windows >/dev/null
-cmake --build --preset windows --target Setup  # the product, 32-bit
+cmake --build --preset windows --target Setup Uninstaller  # the product, 32-bit
 preset=$(wine_test_preset)  # the Windows build that this machine's Wine can run
 if [ "$preset" != windows ]; then
   echo "(this kernel runs no 32-bit programs: the demo runs the 64-bit build of the same sources)"
@@ -45,7 +45,8 @@ PY
 fi
 "$dtpack" pack "$out/ProgramFiles.dt" "%InstallDir%=demo/ProgramFiles" \
   "%InstallDir%\\Maps\\Tiles=$tiles" \
-  "%InstallDir%\\REGSVR32.EXE=$standin" "%InstallDir%\\RegTypLib.exe=$standin"
+  "%InstallDir%\\REGSVR32.EXE=$standin" "%InstallDir%\\RegTypLib.exe=$standin" \
+  "%InstallDir%\\Uninstaller.exe=build/windows/src/uninstall/Uninstaller.exe"
 "$dtpack" pack "$out/SystemFiles.dt" "%Fonts%\\korvu-demo.fon=demo/SystemFiles/korvu-demo.fon" \
   "%System32%\\korvu50.hlp=demo/SystemFiles/korvu50.hlp" "%WinDir%\\korvu.ini=demo/SystemFiles/korvu.ini"
 "$dtpack" verify "$out/ProgramFiles.dt"
