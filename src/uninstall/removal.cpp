@@ -196,10 +196,13 @@ class Removal {
     return true;
   }
 
-  void Keep(const char* what, const std::string& path, const std::string& why) {
+  // Kept by rule. A lasting reason goes to the record, so that a second run does not ask again;
+  // one that may pass (a folder that is not empty yet) does not.
+  void Keep(const char* what, const std::string& path, const std::string& why,
+            bool lasting = true) {
     log_.WriteAnsi(std::string("kept: ") + what + " \"" + path + "\" (" + why + ")");
     report_.kept.push_back(path);
-    progress_.Add(dt::kRecordKeptByRule, {what, path, why});
+    if (lasting) progress_.Add(dt::kRecordKeptByRule, {what, path, why});
   }
   void Fail(const char* what, const std::string& path, unsigned long error) {
     log_.WriteAnsi(std::string("not removed: ") + what + " \"" + path + "\" (system error " +
@@ -331,7 +334,7 @@ class Removal {
     if (!win::DirectoryExistsQuiet(path)) return;
     const unsigned long error = system_.RemoveFolder(path);
     if (error == 0) return Removed("folder", path);
-    if (error == ERROR_DIR_NOT_EMPTY) return Keep("folder", path, "not empty");
+    if (error == ERROR_DIR_NOT_EMPTY) return Keep("folder", path, "not empty", false);
     Fail("folder", path, error);
   }
 
@@ -366,7 +369,7 @@ class Removal {
       progress_.Add(dt::kRecordRemoved, {"key", key.view, path});
       return;
     }
-    if (error == ERROR_DIR_NOT_EMPTY) return Keep("key", "HKLM\\" + path, "not empty");
+    if (error == ERROR_DIR_NOT_EMPTY) return Keep("key", "HKLM\\" + path, "not empty", false);
     Fail("registry key", "HKLM\\" + path, error);
   }
 

@@ -1,0 +1,145 @@
+// The removal at the lowest layer that sees it: a real installation run in this process, then the
+// uninstaller's checks and removal on its folder, with a removal seam that can fail or find a file
+// in use.
+#include "uninstall/removal.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+
+#include "fake_view.h"
+#include "setup/run/install_fixture.h"
+#include "setup/run/install_sequence.h"
+#include "setup/run/shared_files.h"
+#include "support/registry_value_guard.h"
+#include "uninstall/installation.h"
+#include "win32/registry.h"
+
+namespace {
+
+using testing_support::Exists;
+using testing_support::ReadFileBytes;
+using testing_support::WriteFileBytes;
+
+class NoView final : public uninstall::RemovalView {
+ public:
+  void SetLabel(const std::wstring&) override {}
+  void SetGaugeMax(std::int32_t) override {}
+  void SetGaugePosition(std::int32_t) override {}
+  bool Aborted() const override { return false; }
+  void Pump() override {}
+};
+
+// The system's removals, but one path fails, and another one is in use.
+class TestRemoval final : public uninstall::RemovalSystem {
+ public:
+  unsigned long DeleteFileAt(const std::string& path) override {
+    if (path == failing) return ERROR_ACCESS_DENIED + 1000;  // any error that is no "in use"
+    if (path == inUse) return ERROR_SHARING_VIOLATION;
+    return RemovalSystem::DeleteFileAt(path);
+  }
+  unsigned long DeleteAtRestart(const std::string& path) override {
+    scheduled.insert(path);
+    return 0;  // the test's machine keeps no restart entries
+  }
+  std::string failing, inUse;
+  std::set<std::string> scheduled;
+};
+
+class RemovalTest : public testing_support::InstallFixture {
+ protected:
+  void SetUp() override {
+    InstallFixture::SetUp();
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, testing_support::kUninstallKey);
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Fendaro");
+  }
+  void TearDown() override {
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, testing_support::kUninstallKey);
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Fendaro");
+  }
+  void Install() {
+    CreateDirectoryA((temp / "Program Files").c_str(), nullptr);
+    setup::PrepareInstallFolder(target);
+    testing_support::FakeView view;
+    ASSERT_TRUE(setup::RunInstall(view, setup::SystemRegistry()));
+  }
+  uninstall::RemovalReport Remove() {
+    const auto found = uninstall::FindInstallation(target, setup::NoLog());
+    EXPECT_TRUE(found);
+    if (!found) return {};
+    NoView view;
+    return uninstall::RemoveInstallation(*found, view, removal, setup::NoLog());
+  }
+  bool EntryThere() const {
+    return static_cast<bool>(win::OpenKey(HKEY_LOCAL_MACHINE, testing_support::kUninstallKey, false));
+  }
+
+  TestRemoval removal;
+};
+
+// A removal that fails keeps the entry, the record and the INI; the next run finishes the work,
+// and a file in use is left to the next restart.
+TEST_F(RemovalTest, AFailedRemovalIsFinishedByTheNextRunAndAFileInUseWaitsForTheRestart) {
+  WriteArchive("ProgramFiles.dt", {{"%InstallDir%\\a.txt", "a"},
+                                   {"%InstallDir%\\Sub\\b.txt", "b"},
+                                   {"%InstallDir%\\held.dll", "held"}});
+  Install();
+  removal.failing = target + "\\Sub\\b.txt";
+  removal.inUse = target + "\\held.dll";
+  uninstall::RemovalReport first = Remove();
+  ASSERT_EQ(first.failed.size(), 1u);
+  EXPECT_EQ(first.failed[0].path, target + "\\Sub\\b.txt");
+  EXPECT_TRUE(first.restartNeeded);
+  EXPECT_TRUE(removal.scheduled.count(target + "\\held.dll"));
+  EXPECT_FALSE(Exists(target + "\\a.txt"));
+  EXPECT_TRUE(Exists(target + "\\Uninstaller.dat"));
+  EXPECT_TRUE(Exists(target + "\\Uninstaller.ini"));
+  EXPECT_TRUE(EntryThere());
+
+  removal.failing.clear();
+  const uninstall::RemovalReport second = Remove();  // the record says what the first did
+  EXPECT_TRUE(second.failed.empty());
+  EXPECT_FALSE(Exists(target + "\\Sub"));
+  EXPECT_FALSE(Exists(target + "\\Uninstaller.dat"));
+  EXPECT_FALSE(Exists(target + "\\Uninstaller.ini"));
+  EXPECT_FALSE(EntryThere());
+}
+
+// A file that was there before the installation stays; a shared file whose count another product
+// raised too stays, with the count given back; a changed record byte changes nothing.
+TEST_F(RemovalTest, WhatOthersOwnStays) {
+  CreateDirectoryA((temp / "Program Files").c_str(), nullptr);
+  CreateDirectoryA(target.c_str(), nullptr);  // not the installer's
+  WriteFileBytes(target + "\\old.txt", "theirs");
+  char windows[MAX_PATH];
+  GetWindowsDirectoryA(windows, MAX_PATH);
+  const std::string shared = std::string(windows) + "\\korvu-removal-test.dll";
+  const testing_support::RegistryValueGuard count(HKEY_LOCAL_MACHINE, setup::kSharedDllsKey,
+                                                  shared);
+  WriteArchive("ProgramFiles.dt",
+               {{"%InstallDir%\\old.txt", "ours"}, {"%WinDir%\\korvu-removal-test.dll", "common"}});
+  Install();
+  setup::AddSharedUse(shared, true);  // a second product uses it: 2 now
+
+  std::string record = ReadFileBytes(target + "\\Uninstaller.dat");
+  std::string changed = record;
+  changed[changed.size() / 2] ^= 1;
+  WriteFileBytes(target + "\\Uninstaller.dat", changed);
+  EXPECT_FALSE(uninstall::FindInstallation(target, setup::NoLog()));
+  WriteFileBytes(target + "\\Uninstaller.dat", record);
+
+  const uninstall::RemovalReport report = Remove();
+  EXPECT_TRUE(report.failed.empty());
+  EXPECT_EQ(ReadFileBytes(target + "\\old.txt"), "ours");  // replaced, but not the product's
+  EXPECT_EQ(ReadFileBytes(shared), "common");
+  DWORD value = 0, size = sizeof value;
+  EXPECT_EQ(RegGetValueA(HKEY_LOCAL_MACHINE, setup::kSharedDllsKey, shared.c_str(),
+                         RRF_RT_REG_DWORD, nullptr, &value, &size),
+            ERROR_SUCCESS);
+  EXPECT_EQ(value, 1u);
+  EXPECT_TRUE(Exists(target));
+  DeleteFileA(shared.c_str());
+}
+
+}  // namespace
