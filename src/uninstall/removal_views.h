@@ -12,7 +12,11 @@ class RemovalWindow : public setup::TFormMain, public RemovalView {
  public:
   RemovalWindow();
   void SetLabel(const std::wstring& text) override { SetFileLabel(text); }
-  void SetGaugeMax(std::int32_t max) override { setup::TFormMain::SetGaugeMax(max); }
+  // The gauge counts the record's items.
+  void SetGaugeMax(std::int32_t max) override {
+    setup::TFormMain::SetGaugeMax(max);
+    SetGaugeVisible(true);
+  }
   void SetGaugePosition(std::int32_t position) override {
     setup::TFormMain::SetGaugePosition(position);
   }

@@ -1,5 +1,6 @@
 #include "setup/wizard/form_main.h"
 
+#include <chrono>
 #include <stdexcept>
 
 #include "core/product.h"
@@ -25,11 +26,28 @@ std::wstring WindowText(HWND window) {
   return text;
 }
 
+// QueryPerformanceCounter in microseconds (split, so that the product cannot overflow).
+std::chrono::microseconds PerformanceCounterNow() {
+  static const LONGLONG frequency = [] {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return f.QuadPart;
+  }();
+  LARGE_INTEGER count;
+  QueryPerformanceCounter(&count);
+  return std::chrono::microseconds(count.QuadPart / frequency * 1'000'000 +
+                                   count.QuadPart % frequency * 1'000'000 / frequency);
+}
+
 }  // namespace
 
 TFormMain::TFormMain()
     : Installation([this](InstallView& view) { return RunInstall(view, *log_); }),
-      scale_(ScreenLayoutScale()) {
+      scale_(ScreenLayoutScale()),
+      progressPaint_(
+          PerformanceCounterNow,
+          {[this](const std::wstring& text) { SetWindowTextW(c_.LabelFileName, text.c_str()); },
+           [this](std::int32_t position) { progressBar_->SetPosition(position); }}) {
   CreateWindowFrame();
   CreateFonts();
   CreateHeader();
@@ -136,6 +154,7 @@ void TFormMain::Close() {
 
 void TFormMain::SetPageIndex(int page) {
   if (page < 0 || page >= static_cast<int>(pages_.size())) return;
+  PaintProgressNow();
   HWND focus = GetFocus();
   const bool focusInForm = focus && (focus == Handle() || IsChild(Handle(), focus));
   tk::Panel& next = *pages_[static_cast<std::size_t>(page)].panel;
@@ -246,6 +265,7 @@ void TFormMain::BCancelClick() {
     return;
   }
   Pump();
+  PaintProgressNow();
   log_->Write(L"cancel requested");
   if (ConfirmDialog(cancelQuestion_, kOkCancel) != kOk) {
     log_->Write(L"cancel declined: the run goes on");
@@ -258,21 +278,30 @@ void TFormMain::BCancelClick() {
   Close();
 }
 
+// The run names each entry before writing it: the moment to paint when a paint is due.
 void TFormMain::SetFileLabel(const std::wstring& text) {
-  SetWindowTextW(c_.LabelFileName, text.c_str());
+  progressPaint_.SetLabel(text);
+  if (progressBar_->Visible()) {
+    progressPaint_.PaintIfDue();
+  } else {
+    progressPaint_.Flush();  // a stage of its own (the registration), not a stream of entries
+  }
 }
 void TFormMain::SetGaugeMax(std::int32_t max) {
+  PaintProgressNow();  // a stored position belongs to the old scale
   progressBar_->SetMax(max);
 }
 void TFormMain::SetGaugePosition(std::int32_t position) {
-  progressBar_->SetPosition(position);
+  progressPaint_.SetPosition(position);
 }
 void TFormMain::SetGaugeVisible(bool visible) {
+  PaintProgressNow();
   progressBar_->SetVisible(visible);
 }
 
 WriteErrorAnswer TFormMain::AskWriteError(const std::wstring& text, unsigned long /*systemError*/,
                                           int /*attempt*/) {
+  PaintProgressNow();  // the label names the file asked about
   switch (ConfirmDialog(text, kAbortRetryIgnore)) {
     case kAbort:
       return WriteErrorAnswer::kAbort;
@@ -286,10 +315,12 @@ WriteErrorAnswer TFormMain::AskWriteError(const std::wstring& text, unsigned lon
 }
 
 void TFormMain::ShowRunError(const std::wstring& text) {
+  PaintProgressNow();
   ShowErrorBox(L"Ошибка", text);
 }
 
 bool TFormMain::AcceptDiskShortfall(const VolumeSpace& volume) {
+  PaintProgressNow();
   const std::wstring question = DiskSpaceQuestion(volume);
   const int answer = ConfirmDialog(question, kOkCancel);
   log_->Write(L"question: " + question + L", answer: " + (answer == kOk ? L"OK" : L"Cancel"));
@@ -297,6 +328,7 @@ bool TFormMain::AcceptDiskShortfall(const VolumeSpace& volume) {
 }
 
 void TFormMain::ShowFolderError(const std::wstring& text) {
+  PaintProgressNow();
   ShowErrorBox(L"", text);
 }
 
@@ -305,6 +337,7 @@ void TFormMain::LockCancel() {
 }
 
 void TFormMain::Pump() {
+  progressPaint_.PaintIfDue();
   if (auto* app = tk::Application::Instance()) app->ProcessMessages();
 }
 

@@ -17,11 +17,13 @@
 #include <array>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "components/cool_gauge.h"
 #include "components/oskel_label.h"
 #include "setup/wizard/form_scaling.h"
+#include "setup/wizard/paint_throttle.h"
 #include "setup/run/install_log.h"
 #include "setup/run/install_sequence.h"
 #include "setup/run/install_view.h"
@@ -73,7 +75,11 @@ class TFormMain : public InstallView {
   // Shared by the four cancel-role buttons.
   void BCancelClick();
 
-  // InstallView: what an installation run shows and asks.
+  // InstallView: what an installation run shows and asks. The file label and the gauge's
+  // position are painted at most once per screen refresh (paint_throttle.h): a new state is
+  // painted when the last paint is 16 ms old, at the next entry or pump after that, and always
+  // before a question or box, before the gauge shows or hides and before the page changes.
+  // While the gauge is hidden the label is painted at once.
   void SetFileLabel(const std::wstring& text) override;
   void SetGaugeMax(std::int32_t max) override;
   void SetGaugePosition(std::int32_t position) override;
@@ -97,6 +103,11 @@ class TFormMain : public InstallView {
   // Makes a page current; when the focus was on another page, the first control of the new
   // page in tab order takes it.
   void SetPageIndex(int page);
+
+  // Paints the stored label and gauge position now (the state a question or a new page must show).
+  void PaintProgressNow() { progressPaint_.Flush(); }
+  // The clock that times those paints (QueryPerformanceCounter unless a test gives its own).
+  void UsePaintClock(PaintThrottle::Clock clock) { progressPaint_.UseClock(std::move(clock)); }
 
   // The scaling applied at creation (1:1 at 96 pixels per inch).
   const LayoutScale& Scale() const { return scale_; }
@@ -182,6 +193,7 @@ class TFormMain : public InstallView {
   HWND savedFocus_ = nullptr;  // the control that had the focus when the window was deactivated
   int keyFilter_ = 0;
   std::wstring cancelQuestion_ = L"Прервать установку программы?";
+  PaintThrottle progressPaint_;  // the file label and the gauge's position, painted as due
 };
 
 }  // namespace setup

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <stdexcept>
 #include <utility>
@@ -30,6 +31,7 @@ using testing_support::SendKey;
 using testing_support::TextOf;
 using testing_support::WhenModalUp;
 using Page = setup::TFormMain::Page;
+using namespace std::chrono_literals;
 
 class Wizard : public testing_support::WizardTest {
  protected:
@@ -371,6 +373,77 @@ TEST_F(Wizard, StartCreatesTheFolderRunsOnTheProgressPageAndEndsOnFinish) {
     Key(VK_RETURN);  // "Закрыть"
     EXPECT_TRUE(app->Terminated());
   }
+}
+
+// During a run the file label and the gauge paint at most once per 16 ms (on a clock the test
+// moves): the first entry at once, later states when 16 ms have passed, at an entry or a pump.
+// The current state always shows in a question, before the gauge hides and before the page
+// changes (the gauge paints only while it shows, so its paint count tells which came first).
+TEST_F(Wizard, RunPaintsOncePerRefreshAndTheCurrentStateBeforeQuestionsHidingAndPageChanges) {
+  testing_support::TempFolder temp;
+  std::chrono::microseconds now{10s};
+  form->UsePaintClock([&now] { return now; });
+  TCoolGauge& gauge = form->ProgressBar();
+  const auto label = [this] { return TextOf(C().LabelFileName); };
+  int paintsBeforeFinish = 0;
+  form->Installation = [&](setup::InstallView& view) {
+    view.SetGaugeMax(1000);
+    view.SetGaugeVisible(true);
+    view.SetFileLabel(L"Файл: a.dll...");
+    EXPECT_EQ(label(), L"Файл: a.dll...");  // the first entry: at once
+    view.SetGaugePosition(100);
+    view.Pump();
+    now += 10ms;
+    view.SetFileLabel(L"Файл: b.dll...");
+    view.SetGaugePosition(200);
+    view.Pump();
+    EXPECT_EQ(label(), L"Файл: a.dll...");  // 10 ms after the last paint: kept back
+    EXPECT_EQ(gauge.Position(), 0);
+    now += 6ms;
+    view.SetFileLabel(L"Файл: c.dll...");  // 16 ms: painted before its payload
+    EXPECT_EQ(label(), L"Файл: c.dll...");
+    EXPECT_EQ(gauge.Position(), 200);
+
+    now += 1ms;
+    view.SetGaugePosition(300);
+    view.SetFileLabel(L"Файл: d.dll...");
+    EXPECT_EQ(label(), L"Файл: c.dll...");
+    std::wstring labelAsked;
+    int positionAsked = -1;
+    {
+      WhenModalUp answer([&](HWND box) {
+        labelAsked = label();
+        positionAsked = gauge.Position();
+        PostMessageW(box, WM_CLOSE, 0, 0);
+      });
+      EXPECT_EQ(view.AskWriteError(L"Ошибка записи файла: \"d.dll\".", ERROR_SHARING_VIOLATION, 1),
+                setup::WriteErrorAnswer::kClosed);
+    }
+    EXPECT_EQ(labelAsked, L"Файл: d.dll...");
+    EXPECT_EQ(positionAsked, 300);
+
+    now += 1ms;
+    view.SetGaugePosition(600);
+    const int paintsBeforeHiding = gauge.PaintCount();
+    view.SetGaugeVisible(false);
+    EXPECT_EQ(gauge.Position(), 600);
+    EXPECT_GT(gauge.PaintCount(), paintsBeforeHiding);
+
+    view.SetGaugeVisible(true);
+    now += 1ms;
+    view.SetFileLabel(L"Файл: e.dll...");
+    view.SetGaugePosition(900);
+    EXPECT_EQ(label(), L"Файл: d.dll...");
+    paintsBeforeFinish = gauge.PaintCount();
+    return true;
+  };
+  GoToSettings();
+  SetPath(temp.path());
+  Click(C().BNextSett);
+  EXPECT_EQ(CurrentPage(), Page::kFinish);
+  EXPECT_EQ(label(), L"Файл: e.dll...");
+  EXPECT_EQ(gauge.Position(), 900);
+  EXPECT_GT(gauge.PaintCount(), paintsBeforeFinish);  // painted while the Progress page showed
 }
 
 // With room for what the archives hold, the disk-space check shows nothing and the run starts.
