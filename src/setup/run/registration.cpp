@@ -274,13 +274,6 @@ win::KernelHandle StartProgram(const std::string& path, const std::string& argum
   return win::KernelHandle(started.hProcess);
 }
 
-bool RunProgram(const std::string& path, const std::string& arguments, bool minimised, bool wait) {
-  const win::KernelHandle process = StartProgram(path, arguments, minimised);
-  if (!process) return false;
-  if (wait) WaitForSingleObject(process.get(), INFINITE);
-  return true;
-}
-
 bool WriteIniValue(const std::string& iniPath, const std::string& section, const std::string& key,
                    const std::string& value) {
   // The full path, so that the profile functions never take a relative path for a name in the

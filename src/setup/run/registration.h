@@ -63,10 +63,6 @@ std::string LocalDateText();
 win::KernelHandle StartProgram(const std::string& path, const std::string& arguments,
                                bool minimised);
 
-// Starts `"path" arguments` (minimised or normal); waits for its end when asked. False when it
-// could not be started.
-bool RunProgram(const std::string& path, const std::string& arguments, bool minimised, bool wait);
-
 // Sets key=value in [section] of an INI file, creating the file when it is missing; everything
 // else in the file stays. False when the value could not be written.
 bool WriteIniValue(const std::string& iniPath, const std::string& section, const std::string& key,

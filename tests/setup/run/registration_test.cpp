@@ -202,15 +202,17 @@ TEST_F(RegisterProductTest, ARelativeFolderGetsItsIniThereNotInTheWindowsFolder)
             std::string::npos);
 }
 
-TEST(RunProgram, StartsOnlyWhatExistsAndWaitsWhenAsked) {
-  EXPECT_FALSE(setup::RunProgram("", "", true, false));
-  EXPECT_FALSE(setup::RunProgram("C:\\no\\such\\program.exe", "", true, false));
+TEST(StartProgram, StartsOnlyWhatExists) {
+  EXPECT_FALSE(setup::StartProgram("", "", true));
+  EXPECT_FALSE(setup::StartProgram("C:\\no\\such\\program.exe", "", true));
   testing_support::TempFolder temp;
   const std::string tool = temp / "tool.exe";
-  CopyFileA(testing_support::FromUnixPath(RECORDER_EXE).c_str(), tool.c_str(), FALSE);
-  EXPECT_TRUE(setup::RunProgram(tool, "", false, true));
-  // Waited for: the record is there at once. The blank after the path is there even without
-  // arguments.
+  ASSERT_TRUE(CopyFileA(testing_support::FromUnixPath(RECORDER_EXE).c_str(), tool.c_str(), FALSE))
+      << GetLastError();
+  const win::KernelHandle process = setup::StartProgram(tool, "", false);
+  ASSERT_TRUE(process) << "system error " << GetLastError();
+  WaitForSingleObject(process.get(), 10000);
+  // The blank after the path is there even without arguments.
   EXPECT_EQ(ReadFileBytes(tool + ".cmdline"), "\"" + tool + "\" ");
 }
 
