@@ -83,6 +83,12 @@ bool RunMadeTheFolder(const dt::RecordRead& read, const std::string& folderUtf8)
   return false;
 }
 
+// The folder as a path that names it: a drive's root keeps its backslash ("C:" alone is the
+// current folder of drive C).
+std::string AsFolder(const std::string& folder) {
+  return folder.size() == 2 && folder[1] == ':' ? folder + "\\" : folder;
+}
+
 }  // namespace
 
 std::string UninstallKey() {
@@ -124,18 +130,18 @@ std::optional<Installation> FindInstallation(const std::string& folder, setup::I
   if (!found.checked.Usable()) return std::nullopt;
 
   const std::string recorded = win::Utf8ToAnsi(found.checked.recordedFolder);
-  if (!win::SameFolder(recorded, folder)) {
+  if (!win::SameFolder(recorded, AsFolder(folder))) {
     log.WriteAnsi("the record is of another folder (\"" + recorded + "\"): nothing changed");
     return std::nullopt;
   }
-  if (const auto installDir = IniValue(ini, "InstallDir"); installDir && !win::SameFolder(*installDir, folder)) {
+  if (const auto installDir = IniValue(ini, "InstallDir"); installDir && !win::SameFolder(*installDir, AsFolder(folder))) {
     log.WriteAnsi("Uninstaller.ini names another folder (\"" + *installDir +
                   "\"): nothing changed");
     return std::nullopt;
   }
   if (found.checked.verdict == dt::RecordVerdict::kUnanchored) {
     if (!RunMadeTheFolder(found.checked.read, found.checked.recordedFolder) ||
-        !OwnedByAdministrators(folder)) {
+        !OwnedByAdministrators(AsFolder(folder))) {
       log.Write(L"the record is not anchored, and the installation did not make a folder owned by "
                 L"Administrators or SYSTEM: nothing changed");
       return std::nullopt;
