@@ -141,6 +141,16 @@ struct ModuleTraits {
 // A DLL from LoadLibrary.
 using Module = Owner<ModuleTraits>;
 
+// A COM interface pointer, given back with Release.
+template <typename Interface>
+struct ComTraits {
+  using Handle = Interface*;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle h) { h->Release(); }
+};
+template <typename Interface>
+using ComPointer = Owner<ComTraits<Interface>>;
+
 // CNG objects (bcrypt.dll). The program does not import bcrypt.dll: it is not one of the
 // KnownDLLs, so a copy planted beside Setup.exe would be loaded in its place. sha256.cpp loads it
 // from the system folder at first use, and these close through it.
