@@ -2,7 +2,8 @@
 # The run command: builds Setup.exe, the packaging tool and the demo distribution in out/demo
 # (Setup.exe, ProgramFiles.dt, SystemFiles.dt), then starts the wizard under Wine: on your display
 # when DISPLAY is set; otherwise on a virtual display, walking through the wizard with the default
-# folder and saving a screenshot of each page in out/demo/screenshots. Besides the files of demo/,
+# folder and saving a screenshot of each page in out/demo/screenshots, then walking through the
+# uninstallation the same way (the question, the progress window, the final box). Besides the files of demo/,
 # the product gets a thousand generated map tiles (32 MiB), so that its run takes a few seconds
 # and the progress page can be seen at work.
 set -euo pipefail
@@ -21,7 +22,8 @@ if [ "$preset" != windows ]; then
   echo "(this kernel runs no 32-bit programs: the demo runs the 64-bit build of the same sources)"
   cmake --preset "$preset" >/dev/null
 fi
-cmake --build --preset "$preset" --target Setup record_command_line setup_walk wine_idle
+cmake --build --preset "$preset" --target Setup Uninstaller record_command_line setup_walk uninstall_walk \
+  wine_idle
 bin="build/$preset"
 
 echo "== packing the demo distribution"
@@ -46,7 +48,7 @@ fi
 "$dtpack" pack "$out/ProgramFiles.dt" "%InstallDir%=demo/ProgramFiles" \
   "%InstallDir%\\Maps\\Tiles=$tiles" \
   "%InstallDir%\\REGSVR32.EXE=$standin" "%InstallDir%\\RegTypLib.exe=$standin" \
-  "%InstallDir%\\Uninstaller.exe=build/windows/src/uninstall/Uninstaller.exe"
+  "%InstallDir%\\Uninstaller.exe=$bin/src/uninstall/Uninstaller.exe"
 "$dtpack" pack "$out/SystemFiles.dt" "%Fonts%\\korvu-demo.fon=demo/SystemFiles/korvu-demo.fon" \
   "%System32%\\korvu50.hlp=demo/SystemFiles/korvu50.hlp" "%WinDir%\\korvu.ini=demo/SystemFiles/korvu.ini"
 "$dtpack" verify "$out/ProgramFiles.dt"
@@ -62,6 +64,10 @@ else
   bash scripts/wine-session.sh --idle "$bin/tests/wine_idle.exe" \
     bash scripts/wine-run.sh "$bin/tools/driver/setup_walk.exe" \
     "$(windows_path "$out/Setup.exe")" --shots "$(windows_path "$out/screenshots")"
+  echo "== walking through the uninstallation"
+  bash scripts/wine-session.sh --idle "$bin/tests/wine_idle.exe" \
+    bash scripts/wine-run.sh "$bin/tools/driver/uninstall_walk.exe" \
+    'C:\Program Files\Ostelan\Korvu\Uninstaller.exe' --shots "$(windows_path "$out/screenshots")"
   if command -v convert >/dev/null; then
     for bmp in "$out"/screenshots/*.bmp; do convert "$bmp" "${bmp%.bmp}.png" && rm "$bmp"; done
   fi

@@ -9,6 +9,7 @@
 #include "core/product.h"
 #include "core/text.h"
 #include "setup/run/shared_files.h"
+#include "uninstall/unregistration.h"
 #include "win32/files.h"
 #include "win32/handles.h"
 #include "win32/registry.h"
@@ -160,7 +161,14 @@ class Removal {
     const std::int32_t total = static_cast<std::int32_t>(
         plan_.files.size() + plan_.folders.size() + plan_.values.size() + plan_.keys.size() + 1);
     view_.SetGaugeMax(total);
-    log_.Write(L"the registration tools are not run to unregister the product's libraries");
+    if (!restricted_) {
+      // While the files still exist.
+      view_.SetLabel(L"Отмена регистрации библиотек программы...");
+      view_.Pump();
+      UnregisterLibraries(installation_.folder, plan_, view_, log_);
+    } else {
+      log_.Write(L"no libraries unregistered: the record is not anchored");
+    }
     for (const dt::PlannedFile& file : plan_.files) {
       if (!Next()) return report_;
       RemoveFile(file);
@@ -398,6 +406,8 @@ class Removal {
       return Fail("registry key", "HKLM\\" + UninstallKey(), error);
     }
     log_.WriteAnsi("removed: the uninstall entry HKLM\\" + UninstallKey());
+    report_.entryRemoved = true;
+    report_.foldersHoldingTheUninstaller = leftToTheEnd_;
     char self[MAX_PATH * 2];
     const DWORD n = GetModuleFileNameA(nullptr, self, sizeof self);
     if (n > 0 && n < sizeof self && system_.DeleteAtRestart(std::string(self, n)) == 0) {

@@ -54,6 +54,10 @@ struct RemovalReport {
   std::vector<Failure> failed;  // items that could be neither removed nor scheduled
   bool restartNeeded = false;
   bool cancelled = false;
+  // The record and the uninstall entry are gone: what the running uninstaller holds (its file
+  // and these folders, deepest first) is left to be removed after it has ended.
+  bool entryRemoved = false;
+  std::vector<std::string> foldersHoldingTheUninstaller;
 };
 
 // How long a file in use is retried before it is left to the next restart.

@@ -17,6 +17,7 @@
 #include "uninstall/removal.h"
 #include "uninstall/removal_outcome.h"
 #include "uninstall/removal_views.h"
+#include "uninstall/self_removal.h"
 #include "win32/wide_text.h"
 
 namespace uninstall {
@@ -24,18 +25,22 @@ namespace {
 
 constexpr wchar_t kTitle[] = L"Удаление программы";
 
-// The folder that holds the running uninstaller.
-std::string OwnFolder() {
+// The running uninstaller's file.
+std::string OwnPath() {
   std::string path(MAX_PATH, '\0');
   for (;;) {
     const DWORD n = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
     if (n < path.size()) {
       path.resize(n);
-      break;
+      return path;
     }
     path.resize(path.size() * 2);
   }
-  return dt::TrimTrailingBackslashes(dt::SplitPath(path).folder);
+}
+
+// The folder that holds it.
+std::string OwnFolder() {
+  return dt::TrimTrailingBackslashes(dt::SplitPath(OwnPath()).folder);
 }
 
 // /DIR and /SP- belong to the installer: here they are bad arguments.
@@ -74,6 +79,8 @@ RemovalOutcome Remove(dt::RunMode mode, setup::InstallLog& log) {
   const bool person = mode == dt::RunMode::kWizard;
   tk::Application app(tk::Application::Com::kNotNeeded);  // nothing here needs COM
   app.SetTitle(kTitle);
+  // The file that runs, as it is now: the helper deletes it only if it is still this one.
+  const std::optional<FileIdentity> ran = IdentityOf(OwnPath());
   const auto installation = FindInstallation(OwnFolder(), log);
   if (!installation) {
     if (person) {
@@ -104,6 +111,9 @@ RemovalOutcome Remove(dt::RunMode mode, setup::InstallLog& log) {
     ShowWindow(window.Handle(), SW_HIDE);
   }
   const RemovalOutcome outcome = OutcomeOf(report);
+  if (report.entryRemoved && ran) {
+    StartSelfRemoval({OwnPath(), *ran, report.foldersHoldingTheUninstaller}, log);
+  }
   if (person && outcome == RemovalOutcome::kErrors) {
     const RemovalReport::Failure& first = report.failed.front();
     setup::ShowErrorBox(L"", (first.what == "folder" ? L"Ошибка удаления директории: \""
@@ -140,6 +150,7 @@ std::wstring HelpText() {
 }
 
 int UninstallMain(std::wstring_view commandLine) {
+  if (IsHelperCommandLine(commandLine)) return RunHelper(commandLine);
   dt::CommandLine options = dt::ParseCommandLine(commandLine);
   RefuseInstallerSwitches(commandLine, options);
   if (options.Unattended()) SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);

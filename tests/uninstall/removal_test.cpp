@@ -14,11 +14,14 @@
 #include "setup/run/shared_files.h"
 #include "support/registry_value_guard.h"
 #include "uninstall/installation.h"
+#include "uninstall/unregistration.h"
 #include "win32/registry.h"
+#include "win32/wide_text.h"
 
 namespace {
 
 using testing_support::Exists;
+using testing_support::FromUnixPath;
 using testing_support::ReadFileBytes;
 using testing_support::WriteFileBytes;
 
@@ -29,6 +32,21 @@ class NoView final : public uninstall::RemovalView {
   void SetGaugePosition(std::int32_t) override {}
   bool Aborted() const override { return false; }
   void Pump() override {}
+};
+
+// A person who confirms the cancel question once the gauge reaches `at`.
+class CancellingView final : public uninstall::RemovalView {
+ public:
+  explicit CancellingView(std::int32_t at) : at_(at) {}
+  void SetLabel(const std::wstring&) override {}
+  void SetGaugeMax(std::int32_t) override {}
+  void SetGaugePosition(std::int32_t position) override { position_ = position; }
+  bool Aborted() const override { return position_ >= at_; }
+  void Pump() override {}
+
+ private:
+  std::int32_t at_;
+  std::int32_t position_ = 0;
 };
 
 // The system's removals, but one path fails, and another one is in use.
@@ -106,6 +124,26 @@ TEST_F(RemovalTest, AFailedRemovalIsFinishedByTheNextRunAndAFileInUseWaitsForThe
   EXPECT_FALSE(EntryThere());
 }
 
+// A confirmed cancel stops between two items, with the entry kept; the next run finishes.
+TEST_F(RemovalTest, ACancelledRemovalIsFinishedByTheNextRun) {
+  WriteArchive("ProgramFiles.dt", {{"%InstallDir%\\a.txt", "a"}, {"%InstallDir%\\b.txt", "b"}});
+  Install();
+  const auto found = uninstall::FindInstallation(target, setup::NoLog());
+  ASSERT_TRUE(found);
+  CancellingView view(2);  // after the first item
+  const uninstall::RemovalReport first =
+      uninstall::RemoveInstallation(*found, view, removal, setup::NoLog());
+  EXPECT_TRUE(first.cancelled);
+  EXPECT_FALSE(Exists(target + "\\b.txt"));  // the files go in the reverse order of the record
+  EXPECT_TRUE(Exists(target + "\\a.txt"));
+  EXPECT_TRUE(EntryThere());
+
+  const uninstall::RemovalReport second = Remove();
+  EXPECT_FALSE(second.cancelled);
+  EXPECT_FALSE(Exists(target + "\\a.txt"));
+  EXPECT_FALSE(EntryThere());
+}
+
 // A file that was there before the installation stays; a shared file whose count another product
 // raised too stays, with the count given back; a changed record byte changes nothing.
 TEST_F(RemovalTest, WhatOthersOwnStays) {
@@ -140,6 +178,42 @@ TEST_F(RemovalTest, WhatOthersOwnStays) {
   EXPECT_EQ(value, 1u);
   EXPECT_TRUE(Exists(target));
   DeleteFileA(shared.c_str());
+}
+
+// The registration tool runs to unregister only as the installer wrote it, on the library as the
+// installer wrote it; a type library file that is none is not loaded. Neither stops the removal.
+TEST_F(RemovalTest, UnregisteringRunsOnlyTheRecordedToolOnTheRecordedLibrary) {
+  WriteArchive("ProgramFiles.dt", {{"%InstallDir%\\REGSVR32.EXE", ReadFileBytes(FromUnixPath(RECORDER_EXE))},
+                                   {"%InstallDir%\\KORVU50.DLL", "library"},
+                                   {"%InstallDir%\\kdatasetint.tlb", "not a type library"}});
+  Install();
+  const std::string tool = target + "\\REGSVR32.EXE";
+  const std::string ran = tool + ".cmdline";
+  for (int i = 0; i < 300 && !Exists(ran); ++i) Sleep(50);  // the installer's own run of it
+  ASSERT_TRUE(DeleteFileA(ran.c_str()));
+
+  const auto found = uninstall::FindInstallation(target, setup::NoLog());
+  ASSERT_TRUE(found);
+  const dt::RemovalPlan plan = dt::MakeRemovalPlan(
+      {found->checked.read, found->checked.anchoredLength, win::AnsiToUtf8(target)});
+  const std::string logPath = temp / "unregister.log";
+  const auto unregister = [&] {
+    setup::InstallLog log = setup::InstallLog::OpenFile(win::AnsiToWide(logPath));
+    NoView view;
+    uninstall::UnregisterLibraries(target, plan, view, log);
+    return ReadFileBytes(logPath);
+  };
+
+  WriteFileBytes(target + "\\KORVU50.DLL", "librarx");  // same size, other bytes
+  std::string log = unregister();
+  EXPECT_NE(log.find("is not the file the installer wrote"), std::string::npos) << log;
+  EXPECT_NE(log.find("kdatasetint.tlb\" is not a type library file"), std::string::npos) << log;
+  EXPECT_FALSE(Exists(ran));
+
+  WriteFileBytes(target + "\\KORVU50.DLL", "library");
+  log = unregister();
+  EXPECT_EQ(ReadFileBytes(ran), "\"" + tool + "\" /u /s \"" + target + "\\KORVU50.DLL\"");
+  EXPECT_NE(log.find("unregistering tool ended with exit code 0"), std::string::npos) << log;
 }
 
 }  // namespace

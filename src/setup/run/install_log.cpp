@@ -148,6 +148,21 @@ InstallLog InstallLog::OpenFile(const std::wstring& path) {
   return InstallLog(std::move(file), named);
 }
 
+InstallLog InstallLog::Continue(win::FileHandle inherited) {
+  if (!inherited) return {};
+  // One file object with the other process's handle: its position is where those lines ended.
+  return InstallLog(std::move(inherited), std::wstring());
+}
+
+win::FileHandle InstallLog::ForChild() const {
+  HANDLE duplicate = nullptr;
+  if (!file_ || !DuplicateHandle(GetCurrentProcess(), file_.get(), GetCurrentProcess(), &duplicate,
+                                 0, TRUE, DUPLICATE_SAME_ACCESS)) {
+    return {};
+  }
+  return win::FileHandle(duplicate);
+}
+
 void InstallLog::Write(std::wstring_view line) {
   if (!file_) return;
   SYSTEMTIME now;

@@ -31,7 +31,14 @@ class InstallLog {
   // file cannot be opened or is reached through a link or junction.
   static InstallLog OpenFile(const std::wstring& path);
 
+  // The log of another process, through a handle it passed on (see ForChild): the lines go on
+  // where that process's lines ended.
+  static InstallLog Continue(win::FileHandle inherited);
+
   bool IsOpen() const { return static_cast<bool>(file_); }
+  // An inheritable handle of the same open file, for a process this one starts to go on writing
+  // the log; null when the log writes nowhere.
+  win::FileHandle ForChild() const;
   // The full path of the file written (empty when none).
   const std::wstring& Path() const { return path_; }
 

@@ -29,6 +29,9 @@ class PendingRenames {
   // and logged as a warning. Nothing pending (the common case): returns at once, without looking
   // at the registry.
   void BeforeWrite(const std::string& target, InstallLog& log);
+  // After the file or folder at `path` was removed by other means: its pending delete, no longer
+  // needed, is removed the same way.
+  void AfterRemoval(const std::string& path, InstallLog& log) { BeforeWrite(path, log); }
 
   bool Empty() const { return values_.empty(); }
 
