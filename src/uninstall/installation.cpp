@@ -7,6 +7,7 @@
 #include "core/install_record.h"
 #include "core/product.h"
 #include "core/removal_plan.h"
+#include "setup/run/shared_files.h"
 #include "win32/files.h"
 #include "win32/handles.h"
 #include "win32/registry.h"
@@ -112,7 +113,8 @@ std::optional<Installation> FindInstallation(const std::string& folder, setup::I
   found.recordBytes = *bytes;
 
   std::optional<std::string> anchor;
-  if (const win::RegKey key = win::OpenKey(HKEY_LOCAL_MACHINE, UninstallKey(), false)) {
+  if (const win::RegKey key = win::OpenKey(HKEY_LOCAL_MACHINE, UninstallKey(), false,
+                                               setup::ProgramRegistryView())) {
     try {
       anchor = win::ReadStringValue(key.get(), "InstallRecord");
     } catch (const std::exception&) {

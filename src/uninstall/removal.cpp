@@ -449,13 +449,15 @@ unsigned long RemovalSystem::DeleteAtRestart(const std::string& path) {
   return MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) ? 0 : GetLastError();
 }
 unsigned long RemovalSystem::DeleteValue(const std::string& key, const std::string& name) {
-  const win::RegKey opened = win::OpenKey(HKEY_LOCAL_MACHINE, key, false);
+  const win::RegKey opened =
+      win::OpenKey(HKEY_LOCAL_MACHINE, key, false, setup::ProgramRegistryView());
   if (!opened) return GetLastError() ? GetLastError() : ERROR_FILE_NOT_FOUND;
   return static_cast<unsigned long>(RegDeleteValueA(opened.get(), name.c_str()));
 }
 unsigned long RemovalSystem::DeleteEmptyKey(const std::string& key) {
   {
-    const win::RegKey opened = win::OpenKey(HKEY_LOCAL_MACHINE, key, false);
+    const win::RegKey opened =
+        win::OpenKey(HKEY_LOCAL_MACHINE, key, false, setup::ProgramRegistryView());
     if (!opened) return ERROR_FILE_NOT_FOUND;
     DWORD subkeys = 0, values = 0;
     if (RegQueryInfoKeyA(opened.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr,
@@ -464,11 +466,17 @@ unsigned long RemovalSystem::DeleteEmptyKey(const std::string& key) {
     }
     if (subkeys || values) return ERROR_DIR_NOT_EMPTY;
   }
-  return static_cast<unsigned long>(RegDeleteKeyA(HKEY_LOCAL_MACHINE, key.c_str()));
+  return static_cast<unsigned long>(
+      RegDeleteKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), setup::ProgramRegistryView(), 0));
 }
 unsigned long RemovalSystem::DeleteKeyTree(const std::string& key) {
-  // With a subkey named, the key itself goes too.
-  const LONG result = RegDeleteTreeA(HKEY_LOCAL_MACHINE, key.c_str());
+  // Named below its parent, opened in the program's view: then the key itself goes too.
+  const std::size_t slash = key.rfind('\\');
+  if (slash == std::string::npos) return ERROR_INVALID_PARAMETER;  // never a root's own key
+  const win::RegKey parent = win::OpenKey(HKEY_LOCAL_MACHINE, key.substr(0, slash), false,
+                                          setup::ProgramRegistryView());
+  if (!parent) return GetLastError() == ERROR_FILE_NOT_FOUND ? 0 : GetLastError();
+  const LONG result = RegDeleteTreeA(parent.get(), key.substr(slash + 1).c_str());
   return result == ERROR_FILE_NOT_FOUND ? 0 : static_cast<unsigned long>(result);
 }
 unsigned long RemovalSystem::DeleteIniKey(const std::string& ini, const std::string& section,

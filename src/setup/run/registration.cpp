@@ -8,6 +8,7 @@
 #include "core/product.h"
 #include "setup/run/globals.h"
 #include "setup/run/install_log.h"
+#include "setup/run/shared_files.h"
 #include "win32/files.h"
 #include "win32/handles.h"
 #include "win32/registry.h"
@@ -146,7 +147,7 @@ class SystemKey final : public ProductRegistry::Key {
 class SystemProductRegistry final : public ProductRegistry {
  public:
   std::unique_ptr<Key> CreateKey(HKEY root, const std::string& path) override {
-    win::RegKey key = win::OpenKey(root, path, /*create=*/true);
+    win::RegKey key = win::OpenKey(root, path, /*create=*/true, ProgramRegistryView());
     if (!key) return nullptr;
     return std::make_unique<SystemKey>(std::move(key));
   }
@@ -155,7 +156,7 @@ class SystemProductRegistry final : public ProductRegistry {
     for (std::size_t slash = 0; slash != std::string::npos;) {
       slash = path.find('\\', slash + 1);
       const std::string level = path.substr(0, slash);
-      if (!missing.empty() || !win::OpenKey(root, level, /*create=*/false)) {
+      if (!missing.empty() || !win::OpenKey(root, level, /*create=*/false, ProgramRegistryView())) {
         missing.push_back(level);
       }
     }
