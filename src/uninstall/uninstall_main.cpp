@@ -159,23 +159,10 @@ int UninstallMain(std::wstring_view commandLine) {
     return ExitCodeOf(RemovalOutcome::kHelpShown);
   }
 
-  setup::InstallLog log;
-  if (options.Unattended() || options.log) {
-    if (options.logFile) {
-      log = setup::InstallLog::OpenFile(*options.logFile);
-      if (!log.IsOpen() && !options.Bad()) options.badArgument = L"/LOG=" + *options.logFile;
-    } else {
-      log = setup::InstallLog::CreateNumbered({}, L"Uninstall");
-    }
-  }
-  const ULONGLONG started = GetTickCount64();
-  const auto end = [&](RemovalOutcome outcome) {
-    const int code = ExitCodeOf(outcome);
-    wchar_t seconds[32];
-    swprintf(seconds, 32, L"%.3f", static_cast<double>(GetTickCount64() - started) / 1000.0);
-    log.Write(std::wstring(L"result: ") + Describe(outcome) + L"; exit code " +
-              std::to_wstring(code) + L"; duration " + seconds + L" s");
-    return code;
+  setup::InstallLog log = setup::OpenLogFor(options, L"Uninstall");
+  const setup::ResultLine result(log);
+  const auto end = [&result](RemovalOutcome outcome) {
+    return result(Describe(outcome), ExitCodeOf(outcome));
   };
   log.WriteAnsi(std::string("Uninstaller of ") + product::kProgramTitle + ", " +
                 product::kVersionLabel);

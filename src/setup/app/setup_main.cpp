@@ -78,24 +78,6 @@ const wchar_t* ModeName(dt::RunMode mode) {
   return L"";
 }
 
-// Writes the run's closing lines and hands back the exit code.
-class Ending {
- public:
-  explicit Ending(InstallLog& log) : log_(log), started_(GetTickCount64()) {}
-  int operator()(Outcome outcome) const {
-    const int code = ExitCodeOf(outcome);
-    wchar_t seconds[32];
-    swprintf(seconds, 32, L"%.3f", static_cast<double>(GetTickCount64() - started_) / 1000.0);
-    log_.Write(std::wstring(L"result: ") + Describe(outcome) + L"; exit code " +
-               std::to_wstring(code) + L"; duration " + seconds + L" s");
-    return code;
-  }
-
- private:
-  InstallLog& log_;
-  ULONGLONG started_;
-};
-
 // Puts an error reporter in place for its lifetime and the previous one back afterwards.
 class ScopedErrorReporter {
  public:
@@ -188,16 +170,11 @@ int SetupMain(std::wstring_view commandLine) {
     options.badArgument = L"/LOG=" + *options.logFile;
   }
 
-  InstallLog log;
-  if (options.Unattended() || options.log) {
-    if (options.logFile) {
-      log = InstallLog::OpenFile(*options.logFile);
-      if (!log.IsOpen() && !options.Bad()) options.badArgument = L"/LOG=" + *options.logFile;
-    } else {
-      log = InstallLog::CreateNumbered();
-    }
-  }
-  const Ending end(log);
+  InstallLog log = OpenLogFor(options, L"Setup");
+  const ResultLine result(log);
+  const auto end = [&result](Outcome outcome) {
+    return result(Describe(outcome), ExitCodeOf(outcome));
+  };
   log.WriteAnsi(std::string("Setup of ") + product::kProgramTitle + ", " + product::kVersionLabel);
   log.Write(L"command line: " + std::wstring(commandLine));
   log.Write(L"Windows " + WindowsVersion() + L", " + Elevation() + L", mode " +

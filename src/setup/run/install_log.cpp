@@ -192,4 +192,22 @@ InstallLog& NoLog() {
   return none;
 }
 
+InstallLog OpenLogFor(dt::CommandLine& options, const wchar_t* kind) {
+  if (!options.Unattended() && !options.log) return {};
+  if (!options.logFile) return InstallLog::CreateNumbered({}, kind);
+  InstallLog log = InstallLog::OpenFile(*options.logFile);
+  if (!log.IsOpen() && !options.Bad()) options.badArgument = L"/LOG=" + *options.logFile;
+  return log;
+}
+
+ResultLine::ResultLine(InstallLog& log) : log_(log), started_(GetTickCount64()) {}
+
+int ResultLine::operator()(std::wstring_view what, int exitCode) const {
+  wchar_t seconds[32];
+  swprintf(seconds, 32, L"%.3f", static_cast<double>(GetTickCount64() - started_) / 1000.0);
+  log_.Write(L"result: " + std::wstring(what) + L"; exit code " + std::to_wstring(exitCode) +
+             L"; duration " + seconds + L" s");
+  return exitCode;
+}
+
 }  // namespace setup

@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/command_line.h"
 #include "win32/handles.h"
 
 namespace setup {
@@ -57,5 +58,22 @@ class InstallLog {
 
 // The log that writes nowhere, for callers that were given none.
 InstallLog& NoLog();
+
+// The log a command line asks for: the /LOG=file, or for /LOG and every unattended run a new
+// numbered "<kind> Log ..." in the temporary folder; none otherwise. A /LOG=file that cannot be
+// used becomes the command line's bad argument (unless it has one already).
+InstallLog OpenLogFor(dt::CommandLine& options, const wchar_t* kind);
+
+// The run's closing line, "result: <what>; exit code N; duration S s", timed from this object's
+// creation; hands back the exit code.
+class ResultLine {
+ public:
+  explicit ResultLine(InstallLog& log);
+  int operator()(std::wstring_view what, int exitCode) const;
+
+ private:
+  InstallLog& log_;
+  unsigned long long started_;
+};
 
 }  // namespace setup
