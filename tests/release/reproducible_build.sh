@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Builds Setup.exe twice from copies of the source tree in two folders whose paths differ in
-# length, one after the other (so at different clock times), and compares the bytes: the same
-# sources and toolchain must give the same program wherever and whenever they are built. Only
-# the Setup target is built (32-bit, the product), each build under the machine's build lock.
+# Builds Setup.exe and Uninstaller.exe twice from copies of the source tree in two folders whose
+# paths differ in length, one after the other (so at different clock times), and compares the
+# bytes: the same sources and toolchain must give the same programs wherever and whenever they
+# are built. Only the two products are built (32-bit), each build under the machine's build lock.
 #   reproducible_build.sh SOURCE_DIR
 set -euo pipefail
 source_dir=$(cd "$1" && pwd)
@@ -10,20 +10,21 @@ lock="$source_dir/scripts/build-lock.sh"
 work=$(mktemp -d /tmp/setup-repro.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 
-build_copy() {  # build_copy DIR: copies the sources to DIR, builds Setup there, prints its hash
+build_copy() {  # build_copy DIR: copies the sources to DIR, builds both there, prints their hashes
   local dir=$1
   mkdir -p "$dir"
   tar -C "$source_dir" --exclude=./build --exclude=./out --exclude=./.git -cf - . | tar -C "$dir" -xf -
   (cd "$dir" && bash "$lock" cmake --preset windows >/dev/null &&
-    bash "$lock" cmake --build --preset windows --target Setup -j 2 >/dev/null) >&2
-  sha256sum "$dir/build/windows/src/setup/Setup.exe" | cut -d' ' -f1
+    bash "$lock" cmake --build --preset windows --target Setup Uninstaller -j 2 >/dev/null) >&2
+  sha256sum "$dir/build/windows/src/setup/Setup.exe" "$dir/build/windows/src/uninstall/Uninstaller.exe" |
+    cut -d' ' -f1 | tr '\n' ' '
 }
 
 first=$(build_copy "$work/a")
 sleep 1
 second=$(build_copy "$work/a-folder-whose-path-is-a-good-deal-longer/src")
-echo "Setup.exe: $first"
-echo "Setup.exe: $second"
+echo "Setup.exe, Uninstaller.exe: $first"
+echo "Setup.exe, Uninstaller.exe: $second"
 if [ "$first" != "$second" ]; then
   echo "FAIL: two builds of the same sources differ" >&2
   exit 1
