@@ -144,7 +144,8 @@ TEST_F(RemovalTest, ACancelledRemovalIsFinishedByTheNextRun) {
   EXPECT_FALSE(EntryThere());
 }
 
-// A file that was there before the installation stays; a shared file whose count another product
+// A file that was there before the installation stays, in the installation folder as in the
+// system folder; a shared file whose count another product
 // raised too stays, with the count given back; a changed record byte changes nothing.
 TEST_F(RemovalTest, WhatOthersOwnStays) {
   CreateDirectoryA((temp / "Program Files").c_str(), nullptr);
@@ -155,8 +156,13 @@ TEST_F(RemovalTest, WhatOthersOwnStays) {
   const std::string shared = std::string(windows) + "\\korvu-removal-test.dll";
   const testing_support::RegistryValueGuard count(HKEY_LOCAL_MACHINE, setup::kSharedDllsKey,
                                                   shared);
-  WriteArchive("ProgramFiles.dt",
-               {{"%InstallDir%\\old.txt", "ours"}, {"%WinDir%\\korvu-removal-test.dll", "common"}});
+  char system[MAX_PATH];
+  GetSystemDirectoryA(system, MAX_PATH);
+  const std::string systemFile = std::string(system) + "\\korvu-removal-test.hlp";
+  WriteFileBytes(systemFile, "the system's");
+  WriteArchive("ProgramFiles.dt", {{"%InstallDir%\\old.txt", "ours"},
+                                   {"%WinDir%\\korvu-removal-test.dll", "common"},
+                                   {"%System32%\\korvu-removal-test.hlp", "the product's"}});
   Install();
   setup::AddSharedUse(shared, true);  // a second product uses it: 2 now
 
@@ -176,8 +182,10 @@ TEST_F(RemovalTest, WhatOthersOwnStays) {
                          RRF_RT_REG_DWORD, nullptr, &value, &size),
             ERROR_SUCCESS);
   EXPECT_EQ(value, 1u);
+  EXPECT_EQ(ReadFileBytes(systemFile), "the product's");  // replaced, and there before: kept
   EXPECT_TRUE(Exists(target));
   DeleteFileA(shared.c_str());
+  DeleteFileA(systemFile.c_str());
 }
 
 // The registration tool runs to unregister only as the installer wrote it, on the library as the
