@@ -120,8 +120,8 @@ class ArchiveRun {
     const std::string folder = macros_.Expand(parts.folder);
     if (!win::DirectoryExistsQuiet(folder)) {
       if (const auto refused = MakeFolder(folder)) return *refused;
+      if (!win::DirectoryExistsQuiet(folder)) return Stop(FolderError(folder));
     }
-    if (!win::DirectoryExistsQuiet(folder)) return Stop(FolderError(folder));
     const std::string target = folder + "\\" + parts.file;
     entry_ += L" -> " + Quoted(target);
 
