@@ -2,7 +2,9 @@
 
 #include <windows.h>
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -70,10 +72,13 @@ struct CopyOutcome {
   DWORD systemError;  // of the failed write or read; 0 when done
 };
 
-// Copies the whole content into a file that was just made, from its start.
+// Copies the whole content into a file that was just made, from its start; betweenBuffers runs
+// before every read after the first.
 CopyOutcome CopyContent(dt::ContentReader& content, const win::FileHandle& file,
-                        std::vector<std::byte>& buffer) {
-  for (;;) {
+                        std::vector<std::byte>& buffer,
+                        const std::function<void()>& betweenBuffers) {
+  for (bool first = true;; first = false) {
+    if (!first) betweenBuffers();
     SetLastError(0);
     const auto n = content.Next(buffer);
     if (!n) return {CopyResult::kReadFailed, GetLastError()};
@@ -89,8 +94,9 @@ CopyOutcome CopyContent(dt::ContentReader& content, const win::FileHandle& file,
 // Writes a file that did not exist. On a failed or short write, or a failed read, the file is
 // cut to 0 bytes: no file may look complete when it is not.
 CopyOutcome WriteNewFile(dt::ContentReader& content, const win::FileHandle& file,
-                         std::vector<std::byte>& buffer) {
-  const CopyOutcome outcome = CopyContent(content, file, buffer);
+                         std::vector<std::byte>& buffer,
+                         const std::function<void()>& betweenBuffers) {
+  const CopyOutcome outcome = CopyContent(content, file, buffer, betweenBuffers);
   if (outcome.result != CopyResult::kDone) {
     SetFilePointer(file.get(), 0, nullptr, FILE_BEGIN);
     SetEndOfFile(file.get());
@@ -120,8 +126,8 @@ class ArchiveRun {
     const std::string folder = macros_.Expand(parts.folder);
     if (!win::DirectoryExistsQuiet(folder)) {
       if (const auto refused = MakeFolder(folder)) return *refused;
+      if (!win::DirectoryExistsQuiet(folder)) return Stop(FolderError(folder));
     }
-    if (!win::DirectoryExistsQuiet(folder)) return Stop(FolderError(folder));
     const std::string target = folder + "\\" + parts.file;
     entry_ += L" -> " + Quoted(target);
 
@@ -144,7 +150,7 @@ class ArchiveRun {
     }
     DoneBytes += *size;
     view_.SetGaugePosition(dt::ToGauge(DoneBytes, TotalBytes));
-    view_.Pump();
+    Pump();
     return EntryOutcome::kNext;
   }
 
@@ -248,6 +254,11 @@ class ArchiveRun {
     }
   }
 
+  void Pump() {
+    view_.Pump();
+    lastPump_ = std::chrono::steady_clock::now();
+  }
+
   // Whether a stored folder lies in the installation folder; every other file is shared.
   static bool IsInstallFolderEntry(const std::string& storedFolder) {
     return storedFolder.rfind("%InstallDir%", 0) == 0;
@@ -299,7 +310,7 @@ class ArchiveRun {
         outcome.systemError = replacement.CreateTemporary();
       }
       if (!outcome.systemError) {
-        outcome = CopyContent(content, replacement.File(), buffer_);
+        outcome = CopyContent(content, replacement.File(), buffer_, pumpWhileCopying_);
         if (outcome.result == CopyResult::kDone) {
           outcome.systemError = replacement.Commit();
           if (outcome.systemError) outcome.result = CopyResult::kWriteFailed;
@@ -315,7 +326,7 @@ class ArchiveRun {
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
       if (!created) return {CopyResult::kWriteFailed, GetLastError()};
     }
-    const CopyOutcome outcome = WriteNewFile(content, created, buffer_);
+    const CopyOutcome outcome = WriteNewFile(content, created, buffer_, pumpWhileCopying_);
     NoteFile(target, "created", StampOf(created.get()));  // also when cut to 0 bytes
     if (outcome.result != CopyResult::kDone) messages_.Written.Record(FileIdentity(target), 0);
     return outcome;
@@ -328,6 +339,14 @@ class ArchiveRun {
   InstallView& view_;
   InstallLog& log_;
   std::vector<std::byte> buffer_;
+  // While a payload of several buffers is copied, the view is pumped between buffers once a
+  // screen refresh has passed since the last pump: the window repaints and its cancel button
+  // answers also while one large file is written.
+  static constexpr std::chrono::milliseconds kCopyPumpInterval{16};
+  std::chrono::steady_clock::time_point lastPump_ = std::chrono::steady_clock::now();
+  const std::function<void()> pumpWhileCopying_ = [this] {
+    if (std::chrono::steady_clock::now() - lastPump_ >= kCopyPumpInterval) Pump();
+  };
   FolderMacroExpander macros_;  // the folders behind the macros, asked for once per archive
   std::wstring entry_;          // the log line's beginning for the entry at hand
   bool wrote_ = false;          // the entry at hand's file was written

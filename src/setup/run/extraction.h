@@ -13,7 +13,9 @@ namespace setup {
 // Unpacks the archive at archivePath: per entry the folder macros are expanded, the folder is
 // created, and the file is written (replacing an existing one when overwrite is set, keeping it
 // otherwise; an existing file stays as it was when its replacement fails). Shows the file name and
-// advances DoneBytes and the gauge, and pumps the message queue once per entry and once at the end.
+// advances DoneBytes and the gauge, and pumps the message queue once per entry, once at the end
+// and, while a payload of several copy buffers is written, between buffers whenever 16 ms or more
+// have passed since the last pump.
 // The first failure ends the run with its text in messages.Error; a file that cannot be written is
 // asked about (Abort, Retry, Ignore). Every file written is recorded in messages.Written with its
 // final size. The archive, each entry and each question go to the log.

@@ -119,13 +119,18 @@ std::vector<std::string> PathLevels(const std::string& path) {
 }
 
 std::optional<FileStamp> StampOf(HANDLE file) {
-  BY_HANDLE_FILE_INFORMATION info{};
-  if (!GetFileInformationByHandle(file, &info)) return std::nullopt;
+  // Only the size and the time, asked for one by one: GetFileInformationByHandle would also ask
+  // for the volume's serial number, which under Wine costs more than writing a small file.
+  LARGE_INTEGER size{};
+  FILETIME lastWrite{};
+  if (!GetFileSizeEx(file, &size) || !GetFileTime(file, nullptr, nullptr, &lastWrite)) {
+    return std::nullopt;
+  }
   char time[17];
   std::snprintf(time, sizeof time, "%08lx%08lx",
-                static_cast<unsigned long>(info.ftLastWriteTime.dwHighDateTime),
-                static_cast<unsigned long>(info.ftLastWriteTime.dwLowDateTime));
-  return FileStamp{(std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow, time};
+                static_cast<unsigned long>(lastWrite.dwHighDateTime),
+                static_cast<unsigned long>(lastWrite.dwLowDateTime));
+  return FileStamp{static_cast<std::uint64_t>(size.QuadPart), time};
 }
 
 InstallRecord InstallRecord::Open(const std::string& folder, const std::string& anchor,
