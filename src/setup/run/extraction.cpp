@@ -192,23 +192,12 @@ class ArchiveRun {
         return EntryOutcome::kNext;
       }
       const std::wstring question = WriteError(target);
-      const WriteErrorAnswer answer = view_.AskWriteError(question, copied.systemError, attempt);
-      log_.Write(L"question: " + question + L" (system error " +
-                 std::to_wstring(copied.systemError) + L"), answer: " + AnswerName(answer));
-      switch (answer) {
-        case WriteErrorAnswer::kAbort:
-          return Stop(copied.result == CopyResult::kReadFailed
-                          ? PayloadReadError(archivePath_, target)
-                          : question,
-                      copied.systemError);
-        case WriteErrorAnswer::kRetry:
-          continue;
-        case WriteErrorAnswer::kIgnore:
-        case WriteErrorAnswer::kClosed:
-          log_.Write(entry_ + L"skipped after " + AnswerName(answer));
-          return EntryOutcome::kNext;
+      if (const auto outcome = AskWriteError(question, copied.systemError, attempt,
+                                             copied.result == CopyResult::kReadFailed
+                                                 ? PayloadReadError(archivePath_, target)
+                                                 : question)) {
+        return *outcome;
       }
-      return EntryOutcome::kNext;
     }
   }
 
@@ -237,21 +226,28 @@ class ArchiveRun {
       if (record.Announce(kind, {path})) return std::nullopt;
       const DWORD error = GetLastError();
       const std::wstring question = RecordWriteError(record);
-      const WriteErrorAnswer answer = view_.AskWriteError(question, error, attempt);
-      log_.Write(L"question: " + question + L" (system error " + std::to_wstring(error) +
-                 L"), answer: " + AnswerName(answer));
-      switch (answer) {
-        case WriteErrorAnswer::kAbort:
-          return Stop(question, error);
-        case WriteErrorAnswer::kRetry:
-          continue;
-        case WriteErrorAnswer::kIgnore:
-        case WriteErrorAnswer::kClosed:
-          log_.Write(entry_ + L"skipped after " + AnswerName(answer));
-          return EntryOutcome::kNext;
-      }
-      return EntryOutcome::kNext;
+      if (const auto outcome = AskWriteError(question, error, attempt, question)) return outcome;
     }
+  }
+
+  // Asks the write-error question and logs the answer. Nothing for Retry; otherwise what becomes
+  // of the entry: stopped with stopText (Abort), or skipped (Ignore, or the question closed).
+  std::optional<EntryOutcome> AskWriteError(const std::wstring& question, DWORD error, int attempt,
+                                            const std::wstring& stopText) {
+    const WriteErrorAnswer answer = view_.AskWriteError(question, error, attempt);
+    log_.Write(L"question: " + question + L" (system error " + std::to_wstring(error) +
+               L"), answer: " + AnswerName(answer));
+    switch (answer) {
+      case WriteErrorAnswer::kAbort:
+        return Stop(stopText, error);
+      case WriteErrorAnswer::kRetry:
+        return std::nullopt;
+      case WriteErrorAnswer::kIgnore:
+      case WriteErrorAnswer::kClosed:
+        break;
+    }
+    log_.Write(entry_ + L"skipped after " + AnswerName(answer));
+    return EntryOutcome::kNext;
   }
 
   void Pump() {
