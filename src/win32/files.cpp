@@ -6,6 +6,7 @@
 
 #include "core/text.h"
 #include "win32/handles.h"
+#include "win32/wide_text.h"
 
 namespace win {
 
@@ -132,6 +133,20 @@ bool SameFolder(const std::string& a, const std::string& b) {
   return first && second && first->dwVolumeSerialNumber == second->dwVolumeSerialNumber &&
          first->nFileIndexHigh == second->nFileIndexHigh &&
          first->nFileIndexLow == second->nFileIndexLow;
+}
+
+bool RenameOpened(void* file, const std::string& newPath, bool replace) {
+  const std::wstring name = AnsiToWide(newPath);
+  // FILE_RENAME_INFO ends in the name, which runs on past the structure.
+  std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + name.size() * sizeof(wchar_t));
+  auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+  info->ReplaceIfExists = replace ? TRUE : FALSE;
+  info->RootDirectory = nullptr;
+  info->FileNameLength = static_cast<DWORD>(name.size() * sizeof(wchar_t));
+  std::copy(name.begin(), name.end(), info->FileName);
+  info->FileName[name.size()] = L'\0';
+  return SetFileInformationByHandle(file, FileRenameInfo, info,
+                                    static_cast<DWORD>(buffer.size())) != FALSE;
 }
 
 }  // namespace win

@@ -27,6 +27,11 @@ bool FileExistsQuiet(const std::string& path);
 // separators. A relative path never matches.
 bool SameFolder(const std::string& a, const std::string& b);
 
+// Renames the opened file (a HANDLE opened with DELETE access) to newPath, an absolute path,
+// replacing a file of that name when asked: the file renamed is the one the handle reaches,
+// whatever its old name names by now. False when it fails (GetLastError tells why).
+bool RenameOpened(void* file, const std::string& newPath, bool replace);
+
 // The full path of path as the system resolves it (GetFullPathName: against the current folder,
 // dots and doubled separators folded); nothing when the system cannot tell. No length limit.
 std::optional<std::string> FullPath(const std::string& path);

@@ -15,8 +15,11 @@ namespace setup {
 namespace {
 
 // Opens the record file without following a link: the folder may be writable by others.
+// With DELETE access, so that a record that is not appended to is renamed through the handle
+// that read it.
 win::FileHandle OpenRecordFile(const std::string& path, DWORD disposition) {
-  return win::FileHandle(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+  return win::FileHandle(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE,
+                                     FILE_SHARE_READ,
                                      nullptr, disposition,
                                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
                                      nullptr));
@@ -160,13 +163,13 @@ InstallRecord InstallRecord::Open(const std::string& folder, const std::string& 
         record = InstallRecord(std::move(existing), path, read.acceptedBytes);
       }
     } else {
-      existing.reset();
       const std::string old = folder + "\\" + std::string(dt::kRecordOldFileName);
-      const bool renamed = MoveFileExA(path.c_str(), old.c_str(), MOVEFILE_REPLACE_EXISTING);
+      const bool renamed = win::RenameOpened(existing.get(), old, /*replace=*/true);
+      const DWORD error = renamed ? 0 : GetLastError();
+      existing.reset();
       log.WriteAnsi("installation record \"" + path + "\" not appended to (" + *why + "): " +
                     (renamed ? "renamed \"" + old + "\""
-                             : "cannot be renamed (system error " +
-                                   std::to_string(GetLastError()) + ")"));
+                             : "cannot be renamed (system error " + std::to_string(error) + ")"));
     }
   }
   if (!record.file_) {
