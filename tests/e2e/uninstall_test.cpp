@@ -258,6 +258,27 @@ TEST_F(Uninstall, WithAPersonTheQuestionTheProgressWindowAndTheFinalBox) {
   EXPECT_TRUE(driver::WaitFor([&] { return !Exists(folder + "\\Uninstaller.exe"); }));
 }
 
+// /SILENT: no question and no final box, only the progress window.
+TEST_F(Uninstall, SilentShowsOnlyTheProgressWindow) {
+  Install(/*tools=*/true, /*extra=*/200);
+  driver::SetupProcess uninstaller(folder + "\\Uninstaller.exe",
+                                   L"/SILENT \"/LOG=" + win::AnsiToWide(log) + L"\"");
+  bool progressSeen = false, boxSeen = false;
+  while (uninstaller.Running()) {
+    progressSeen = progressSeen || Shown(uninstaller, L"Удаление программы", L"TFormMain");
+    for (HWND window : uninstaller.VisibleWindows()) {
+      wchar_t name[64] = L"";
+      GetClassNameW(window, name, 64);
+      boxSeen = boxSeen || std::wstring(name) == L"#32770";
+    }
+    Sleep(1);
+  }
+  EXPECT_EQ(uninstaller.WaitForExit(), 0u) << Log();
+  EXPECT_TRUE(progressSeen);
+  EXPECT_FALSE(boxSeen);
+  EXPECT_TRUE(driver::WaitFor([&] { return HelperDone(); })) << Log();
+}
+
 // The installer and the uninstaller exclude each other: while one waits for its person, the
 // other ends with 6 and changes nothing.
 TEST_F(Uninstall, TheInstallerAndTheUninstallerExcludeEachOther) {
