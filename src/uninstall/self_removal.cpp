@@ -85,6 +85,8 @@ win::KernelHandle StartWithHandles(const std::wstring& program, std::wstring com
   const bool listed = UpdateProcThreadAttribute(attributes, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST,
                                                 inherited.data(),
                                                 inherited.size() * sizeof(HANDLE), nullptr, nullptr);
+  // Without the list, every inheritable handle goes: this program makes no others.
+  if (!listed) startup.StartupInfo.cb = sizeof startup.StartupInfo;
   const std::wstring system = Folder(SystemFolder);
   PROCESS_INFORMATION started{};
   // Out of the caller's job where that is allowed: a deployment tool that ends its job when the
@@ -213,7 +215,7 @@ bool StartSelfRemoval(const SelfRemoval& task, setup::InstallLog& log) {
   }
   HANDLE self = nullptr;
   DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &self,
-                  SYNCHRONIZE, TRUE, 0);
+                  SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, TRUE, 0);
   const win::KernelHandle process(self);
   const win::FileHandle logFile = log.ForChild();
   std::vector<HANDLE> inherited;
@@ -261,7 +263,11 @@ int RunHelper(std::wstring_view commandLine) {
   setup::InstallLog log =
       setup::InstallLog::Continue(logFile ? win::FileHandle(logFile) : win::FileHandle());
 
-  WaitForSingleObject(process.get(), INFINITE);
+  // Only as the helper the uninstaller started: the handle it passed is a process's.
+  if (GetProcessId(process.get()) == 0 ||
+      WaitForSingleObject(process.get(), INFINITE) != WAIT_OBJECT_0) {
+    return 1;
+  }
   const setup::SingleInstance instance;
   if (!instance.Held()) {
     log.Write(L"helper: an installation or uninstallation runs; the uninstaller and its folders "
