@@ -1,18 +1,39 @@
 #!/usr/bin/env bash
-# The benchmarks: how fast Setup.exe puts files on disk and how much memory it takes, against
-# baselines run side by side on the same machine and disk. Every figure is the median of three
-# rounds (or ROUNDS) in which the contenders take turns (so that a slow moment of the machine hits
-# them alike), with the spread (largest less smallest) beside it. Prints figures and ratios and
-# appends them, with the machine and the date, to bench/results.md.
-#   bash bench/run.sh [PAYLOAD-MIB [ROUNDS]]   (default 1024: one payload of 1 GiB; 3 rounds)
+# The benchmarks: how fast Setup.exe puts files on disk, how much memory it takes, and how fast
+# Uninstaller.exe removes them, against baselines run side by side on the same machine and disk.
+# Every figure is the median of three rounds (or ROUNDS) in which the contenders take turns (so
+# that a slow moment of the machine hits them alike), with the spread (largest less smallest)
+# beside it. Prints figures and ratios and appends them, with the machine and the date, to
+# bench/results.md.
+#   bash bench/run.sh [--only SECTIONS] [PAYLOAD-MIB [ROUNDS]]   (default 1024: one payload of
+#                                                                 1 GiB; 3 rounds; all sections)
+# SECTIONS is a comma-separated list of: big (one large payload), one-file (the same from a
+# one-file installer), small (1024 files of 4 KiB), memory (peak memory; runs big too, whose
+# peaks it compares), gauge (the gauge and the wizard's view per entry), uninstall (removing
+# 1023 files of 4 KiB and Uninstaller.exe with Uninstaller.exe against an NSIS uninstaller).
+#   bash bench/run.sh --only uninstall 1 7
 #
 # Timing: the wizard from the click on "Начать" to the Finish page (by the outside driver); the
-# unattended run (/VERYSILENT with its log) and NSIS by their run time less a Wine start measured
-# in the same round; the plain Win32 copy inside its own process.
+# unattended run (/VERYSILENT with its log), the uninstallers and the NSIS installer by their run
+# time less a Wine start measured in the same round; the plain Win32 copy inside its own process.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
+sections=all
+if [ "${1:-}" = --only ]; then
+  sections=${2:?"--only needs a list of sections"}
+  shift 2
+fi
+for section in ${sections//,/ }; do
+  case "$section" in
+    all|big|one-file|small|memory|gauge|uninstall) ;;
+    *) echo "bench: unknown section \"$section\" (big, one-file, small, memory, gauge, uninstall)" >&2; exit 2 ;;
+  esac
+done
+want() { [ "$sections" = all ] || [[ ",$sections," == *",$1,"* ]]; }
+if want memory && ! want big; then sections+=,big; fi
 mib=${1:-1024}
+rounds=${2:-3}
 bash scripts/bootstrap.sh >/dev/null
 source scripts/env.sh
 command -v makensis >/dev/null || apt-get install -y -qq --no-install-recommends nsis >/dev/null
@@ -21,14 +42,14 @@ preset=$(wine_test_preset)
 cmake --preset host >/dev/null
 cmake --build --preset host --target dtpack >/dev/null
 cmake --preset "$preset" >/dev/null
-cmake --build --preset "$preset" --target Setup setup_walk copy_baseline gauge_bench unpack_bench wine_idle >/dev/null
+cmake --build --preset "$preset" --target Setup Uninstaller setup_walk copy_baseline gauge_bench unpack_bench \
+  remove_bench wine_idle >/dev/null
 bin="$root/build/$preset"
 dtpack="$root/build/host/tools/dtpack/dtpack"
 nsis_target=$([ "$preset" = windows ] && echo x86-unicode || echo amd64-unicode)
 
 work="$root/build/bench"
 disk="the build folder's disk"
-rounds=${2:-3}
 winpath() { echo "Z:$(realpath -m "$1" | tr / '\\')"; }
 ms() { date +%s%3N; }
 report=()
@@ -37,6 +58,7 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else
 # The median and the spread of the numbers given.
 median() { printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 spread() { printf '%s\n' "$@" | sort -n | awk 'NR == 1 { lo = $1 } { hi = $1 } END { print hi - lo }'; }
+per() { awk -v t="$1" -v n="$2" 'BEGIN { printf "%.2f", t / n }'; }  # per MS COUNT
 figure() { echo "$(median "$@") ms (spread $(spread "$@"); runs $(IFS=/; echo "$*"))"; }  # figure MS...
 
 # One distribution folder: Setup.exe and ProgramFiles.dt made from a folder of files.
@@ -106,6 +128,116 @@ same_file() {  # same_file EXPECTED WRITTEN WHO
   cmp -s "$1" "$2" || { echo "bench: $3 wrote a different file" >&2; exit 1; }
 }
 
+# The uninstallation: Setup.exe installs 1023 files of 4 KiB and Uninstaller.exe (an archive
+# holds at most 1024 entries) unattended, then "<folder>\Uninstaller.exe" /VERYSILENT removes
+# them; against an NSIS installer of the same files whose uninstaller deletes each file by name,
+# then each folder (RMDir, not /r), then its uninstall key, run in place (_?=) and waited for.
+# Only the uninstallers are timed; each round installs anew.
+make_nsis_uninstall() {  # make_nsis_uninstall NAME FOLDER
+  local key='Software\Microsoft\Windows\CurrentVersion\Uninstall\Korvu bench NSIS' path
+  {
+    cat <<NSI
+Unicode true
+Target $nsis_target
+SetCompress off
+RequestExecutionLevel admin
+OutFile "$work/$1-nsis.exe"
+InstallDir "C:\\nsis-unused"
+Section
+  SetOutPath "\$INSTDIR"
+  File /r "$2/*"
+  WriteUninstaller "\$INSTDIR\\uninst.exe"
+  WriteRegStr HKLM "$key" DisplayName "Korvu bench NSIS"
+  WriteRegStr HKLM "$key" UninstallString '"\$INSTDIR\\uninst.exe"'
+  WriteRegStr HKLM "$key" QuietUninstallString '"\$INSTDIR\\uninst.exe" /S'
+  WriteRegStr HKLM "$key" InstallLocation "\$INSTDIR"
+SectionEnd
+Section Uninstall
+NSI
+    while IFS= read -r path; do echo "  Delete \"\$INSTDIR\\${path//\//\\}\""; done < <(cd "$2" && find . -type f | sed 's|^\./||' | sort)
+    echo "  Delete \"\$INSTDIR\\uninst.exe\""
+    while IFS= read -r path; do echo "  RMDir \"\$INSTDIR\\${path//\//\\}\""; done < <(cd "$2" && find . -mindepth 1 -type d | sed 's|^\./||' | sort -r)
+    cat <<NSI
+  RMDir "\$INSTDIR"
+  DeleteRegKey HKLM "$key"
+SectionEnd
+NSI
+  } >"$work/$1.nsi"
+  makensis -V1 "$work/$1.nsi" >/dev/null
+}
+# The helper that an uninstaller starts to remove it after its end (it holds the single-instance
+# guard until its process ends: an installation started meanwhile would end with exit code 6).
+helper_running() { grep -qsa -- '/REMOVE-AFTER-EXI[T]' /proc/[0-9]*/cmdline; }
+uninstall_section() {
+  local files=1023 folder="$work/out" regview=()
+  if [ "$preset" = windows ]; then regview=(/reg:32); fi  # the 32-bit programs' view
+  mkdir -p "$work/unfiles" "$work/un-dist"
+  for i in $(seq 1 "$files"); do cp "$work/small/f$i.bin" "$work/unfiles/"; done
+  cp "$bin/src/setup/Setup.exe" "$work/un-dist/"
+  "$dtpack" pack "$work/un-dist/ProgramFiles.dt" "%InstallDir%=$work/unfiles" \
+    "%InstallDir%\\Uninstaller.exe=$bin/src/uninstall/Uninstaller.exe" >/dev/null
+  make_nsis_uninstall un "$work/unfiles"
+  local ours=() inside=() theirs=() helper=() logged=() gone=() t0 t1 t2 code nsis_left=""
+  uninstall_ours() {
+    local log="$work/un-uninstall.log"
+    code=0
+    bash scripts/wine-run.sh "$work/un-dist/Setup.exe" /VERYSILENT "/DIR=$(winpath "$folder")" \
+      "/LOG=$(winpath "$work/un-setup.log")" || code=$?
+    [ "$code" = 0 ] && [ -f "$folder/Uninstaller.exe" ] ||
+      { echo "bench: the installation before the uninstallation failed (exit code $code)" >&2; exit 1; }
+    rm -f "$log"
+    t0=$(ms)
+    bash scripts/wine-run.sh "$folder/Uninstaller.exe" /VERYSILENT "/LOG=$(winpath "$log")" || code=$?
+    t1=$(ms)
+    [ "$code" = 0 ] || { echo "bench: the uninstallation ended with exit code $code" >&2; exit 1; }
+    ours+=($(( t1 - t0 - start )))
+    inside+=("$(awk '/ result: / { for (i = 1; i < NF; i++) if ($i == "duration") printf "%.0f", $(i + 1) * 1000 }' "$log")")
+    until grep -qs 'helper: done' "$log"; do
+      (( $(ms) - t1 < 60000 )) || { echo "bench: the helper did not finish" >&2; exit 1; }
+      sleep 0.005
+    done
+    t2=$(ms)
+    helper+=($(( t2 - t1 )))
+    # The same by the log's own clock: from the uninstaller's result line to the helper's last.
+    logged+=("$(awk '{ split($2, t, ":"); at = (t[1] * 60 + t[2]) * 60000 + t[3] * 1000 }
+      / result: / { from = at } / helper: done/ { printf "%.0f", at - from }' "$log")")
+    while helper_running; do sleep 0.005; done
+    gone+=($(( $(ms) - t1 )))
+    [ ! -e "$folder" ] || { echo "bench: the uninstallation left $folder:" >&2; ls -A "$folder" | head >&2; exit 1; }
+    # The helper's copy in the temporary folder is otherwise left to the next restart.
+    local helper_copy
+    helper_copy=$(sed -n 's/.*the helper "[Cc]:\\\(.*\)" removes the uninstaller.*/\1/p' "$log")
+    [ -z "$helper_copy" ] || rm -f "$WINEPREFIX/drive_c/${helper_copy//\\//}"
+  }
+  uninstall_nsis() {
+    code=0
+    bash scripts/wine-run.sh "$work/un-nsis.exe" /S "/D=$(winpath "$folder")"
+    [ -f "$folder/uninst.exe" ] || { echo "bench: the NSIS installation failed" >&2; exit 1; }
+    t0=$(ms)
+    bash scripts/wine-run.sh "$folder/uninst.exe" /S "_?=$(winpath "$folder")" || code=$?
+    t1=$(ms)
+    [ "$code" = 0 ] || { echo "bench: the NSIS uninstallation ended with exit code $code" >&2; exit 1; }
+    theirs+=($(( t1 - t0 - start )))
+    [ -z "$(find "$folder" -name '*.bin' 2>/dev/null)" ] || { echo "bench: the NSIS uninstaller left files" >&2; exit 1; }
+    nsis_left=$( [ -e "$folder/uninst.exe" ] && echo "uninst.exe and its folder stay, for the caller" ||
+      echo "it deleted uninst.exe and the folder itself")
+  }
+  take_turns uninstall_ours uninstall_nsis
+  local key
+  for key in 'Korvu v5.02 build Ostelan' 'Korvu bench NSIS'; do
+    if bash scripts/wine-run.sh reg query "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$key" "${regview[@]}" >/dev/null 2>&1; then
+      echo "bench: the uninstall entry \"$key\" is still there" >&2; exit 1
+    fi
+  done
+  local o h
+  o=$(median "${ours[@]}") h=$(median "${theirs[@]}")
+  say "uninstalling $files x 4 KiB and the uninstaller, unattended, waited for: Uninstaller.exe /VERYSILENT (with its log, $(grep -c 'removed: file ".*\.bin"' "$work/un-uninstall.log") files logged removed) $(figure "${ours[@]}"), of which inside its process (the log's duration) $(figure "${inside[@]}"); NSIS uninst.exe /S _?= $(figure "${theirs[@]}")"
+  say "  per file: Uninstaller.exe $(per "$o" "$files") ms, NSIS $(per "$h" "$files") ms; Uninstaller / NSIS = $(ratio "$o" "$h") (goal 1.0 at most; the rounds' own ratios $(paste -d ' ' <(printf '%s\n' "${ours[@]}") <(printf '%s\n' "${theirs[@]}") | awk '{ r = $1 / $2; if (NR == 1 || r < lo) lo = r; if (NR == 1 || r > hi) hi = r } END { printf "%.2f to %.2f", lo, hi }'))"
+  say "  after the uninstaller's end: its helper done (Uninstaller.exe and the folder gone) $(figure "${helper[@]}") (by the log's clock, from the uninstaller's result line $(figure "${logged[@]}")), the helper's process ended $(figure "${gone[@]}"); NSIS run in place: $nsis_left"
+  say "  the removal's work per file, step by step: $(bash scripts/wine-run.sh "$bin/bench/remove_bench.exe" \
+    "$(winpath "$work/remove-steps")" "$files" | tr -d '\r' | sed -n 's/^remove_bench: //p' | paste -sd ';' | sed 's/;/; /g')"
+}
+
 bench() {
   echo "== payloads"
   rm -rf "$work"
@@ -116,86 +248,110 @@ bench() {
     trap 'umount "$work"' EXIT
     disk="a RAM disk (tmpfs)"
   fi
-  mkdir -p "$work/big" "$work/small" "$work/tiny"
-  head -c "$((mib * 1024 * 1024))" /dev/urandom >"$work/big/payload.bin"
-  head -c $((1024 * 1024)) /dev/urandom >"$work/tiny/payload.bin"
-  for i in $(seq 1 1024); do head -c 4096 /dev/urandom >"$work/small/f$i.bin"; done
-  make_dist big "$work/big"; make_dist small "$work/small"; make_dist tiny "$work/tiny"
-  make_nsis big "$work/big"; make_nsis small "$work/small"
+  if want big || want one-file; then
+    mkdir -p "$work/big"
+    head -c "$((mib * 1024 * 1024))" /dev/urandom >"$work/big/payload.bin"
+    make_dist big "$work/big"; make_nsis big "$work/big"
+  fi
+  if want memory; then
+    mkdir -p "$work/tiny"
+    head -c $((1024 * 1024)) /dev/urandom >"$work/tiny/payload.bin"
+    make_dist tiny "$work/tiny"
+  fi
+  if want small || want uninstall; then
+    mkdir -p "$work/small"
+    for i in $(seq 1 1024); do head -c 4096 /dev/urandom >"$work/small/f$i.bin"; done
+    if want small; then make_dist small "$work/small"; make_nsis small "$work/small"; fi
+  fi
   sleep 3  # the Wine session's own start-up settles first
 
-  echo "== 1. one payload of $mib MiB, $rounds rounds"
-  local copy=() wizard=() unattended=() nsis=() peak=() start out t
-  big_copy() {
-    copy+=("$(copy_run "$work/big/payload.bin" "$work/out/copy.bin")")
-    same_file "$work/big/payload.bin" "$work/out/copy.bin" "the plain copy"
-  }
-  big_wizard() {
-    read -r t out < <(wizard_run big "$work/out"); wizard+=("$t"); peak+=("$out")
-    same_file "$work/big/payload.bin" "$work/out/payload.bin" "the wizard"
-  }
-  big_unattended() {
-    unattended+=("$(unattended_run big "$work/out" "$start")")
-    same_file "$work/big/payload.bin" "$work/out/payload.bin" "the unattended run"
-  }
-  big_nsis() { nsis+=("$(nsis_run big "$work/out" "$start")"); }
-  take_turns big_copy big_wizard big_unattended big_nsis
-  local c w u n
-  c=$(median "${copy[@]}") w=$(median "${wizard[@]}") u=$(median "${unattended[@]}") n=$(median "${nsis[@]}")
-  say "$mib MiB: plain Win32 copy $(figure "${copy[@]}"); wizard $(figure "${wizard[@]}"); unattended $(figure "${unattended[@]}"); NSIS $(figure "${nsis[@]}")"
-  say "  wizard / plain copy = $(ratio "$w" "$c") (goal 1.05 at most); unattended / plain copy = $(ratio "$u" "$c"); NSIS / wizard = $(ratio "$n" "$w")"
+  local copy=() wizard=() unattended=() nsis=() peak=() start out t c w u n
+  if want big; then
+    echo "== 1. one payload of $mib MiB, $rounds rounds"
+    big_copy() {
+      copy+=("$(copy_run "$work/big/payload.bin" "$work/out/copy.bin")")
+      same_file "$work/big/payload.bin" "$work/out/copy.bin" "the plain copy"
+    }
+    big_wizard() {
+      read -r t out < <(wizard_run big "$work/out"); wizard+=("$t"); peak+=("$out")
+      same_file "$work/big/payload.bin" "$work/out/payload.bin" "the wizard"
+    }
+    big_unattended() {
+      unattended+=("$(unattended_run big "$work/out" "$start")")
+      same_file "$work/big/payload.bin" "$work/out/payload.bin" "the unattended run"
+    }
+    big_nsis() { nsis+=("$(nsis_run big "$work/out" "$start")"); }
+    take_turns big_copy big_wizard big_unattended big_nsis
+    c=$(median "${copy[@]}") w=$(median "${wizard[@]}") u=$(median "${unattended[@]}") n=$(median "${nsis[@]}")
+    say "$mib MiB: plain Win32 copy $(figure "${copy[@]}"); wizard $(figure "${wizard[@]}"); unattended $(figure "${unattended[@]}"); NSIS $(figure "${nsis[@]}")"
+    say "  wizard / plain copy = $(ratio "$w" "$c") (goal 1.05 at most); unattended / plain copy = $(ratio "$u" "$c"); NSIS / wizard = $(ratio "$n" "$w")"
+  fi
 
-  echo "== 1b. one file against three: the same payload from inside Setup.exe, $rounds rounds"
-  mkdir -p "$work/bigone-dist"
-  "$dtpack" bundle --setup "$work/big-dist/Setup.exe" --program-files "$work/big-dist/ProgramFiles.dt" \
-    -o "$work/bigone-dist/Setup.exe" >/dev/null
-  local three=() one=() one_peak=()
-  for round in $(seq 1 "$rounds"); do
-    sync; read -r t out < <(wizard_run big "$work/out"); three+=("$t"); rm -rf "$work/out"
-    sync; read -r t out < <(wizard_run bigone "$work/out"); one+=("$t"); one_peak+=("$out")
-    same_file "$work/big/payload.bin" "$work/out/payload.bin" "the one-file installer"; rm -rf "$work/out"
-  done
-  say "one file against three ($mib MiB, wizard): one-file installer $(figure "${one[@]}"); three files $(figure "${three[@]}")"
-  say "  one file / three files = $(ratio "$(median "${one[@]}")" "$(median "${three[@]}")") (goal 1.05 at most); peak working set of the one-file installer $(( $(median "${one_peak[@]}") / 1024 )) KiB"
+  if want one-file; then
+    echo "== 1b. one file against three: the same payload from inside Setup.exe, $rounds rounds"
+    mkdir -p "$work/bigone-dist"
+    "$dtpack" bundle --setup "$work/big-dist/Setup.exe" --program-files "$work/big-dist/ProgramFiles.dt" \
+      -o "$work/bigone-dist/Setup.exe" >/dev/null
+    local three=() one=() one_peak=()
+    for round in $(seq 1 "$rounds"); do
+      sync; read -r t out < <(wizard_run big "$work/out"); three+=("$t"); rm -rf "$work/out"
+      sync; read -r t out < <(wizard_run bigone "$work/out"); one+=("$t"); one_peak+=("$out")
+      same_file "$work/big/payload.bin" "$work/out/payload.bin" "the one-file installer"; rm -rf "$work/out"
+    done
+    say "one file against three ($mib MiB, wizard): one-file installer $(figure "${one[@]}"); three files $(figure "${three[@]}")"
+    say "  one file / three files = $(ratio "$(median "${one[@]}")" "$(median "${three[@]}")") (goal 1.05 at most); peak working set of the one-file installer $(( $(median "${one_peak[@]}") / 1024 )) KiB"
+  fi
 
-  echo "== 2. 1024 files of 4 KiB, $rounds rounds"
-  tar -C "$work/small" -cf "$work/small.tar" .
-  local tar=() swizard=() sunattended=() snsis=()
-  small_tar() {
-    mkdir -p "$work/out"; t=$(ms); tar -C "$work/out" -xf "$work/small.tar"; tar+=($(( $(ms) - t )))
-  }
-  small_wizard() { read -r t out < <(wizard_run small "$work/out"); swizard+=("$t"); }
-  small_unattended() { sunattended+=("$(unattended_run small "$work/out" "$start")"); }
-  small_nsis() { snsis+=("$(nsis_run small "$work/out" "$start")"); }
-  take_turns small_tar small_wizard small_unattended small_nsis
-  w=$(median "${swizard[@]}") u=$(median "${sunattended[@]}") n=$(median "${snsis[@]}")
-  say "1024 x 4 KiB: tar -x $(figure "${tar[@]}"); wizard $(figure "${swizard[@]}"); unattended (with its log, $(grep -c ' bytes: written' "$work/small-unattended.log") entries logged) $(figure "${sunattended[@]}"); NSIS $(figure "${snsis[@]}")"
-  say "  per entry: wizard $(awk -v t="$w" 'BEGIN { printf "%.2f", t / 1024 }') ms, unattended $(awk -v t="$u" 'BEGIN { printf "%.2f", t / 1024 }') ms, NSIS $(awk -v t="$n" 'BEGIN { printf "%.2f", t / 1024 }') ms"
-  say "  wizard / NSIS = $(ratio "$w" "$n") (goal 0.7 at most); unattended / NSIS = $(ratio "$u" "$n") (goal 0.5 at most)"
-  say "  the extraction alone, step by step: $(bash scripts/wine-run.sh "$bin/bench/unpack_bench.exe" \
-    "$(winpath "$work/small-dist/ProgramFiles.dt")" "$(winpath "$work/unpack-small")" |
-    sed -n 's/^unpack_bench: //p' | paste -sd ';' | sed 's/;/; /g')"
-  say "  the installation record's cost to the extraction: $(bash scripts/wine-run.sh "$bin/bench/unpack_bench.exe" \
-    --record "$(winpath "$work/small-dist/ProgramFiles.dt")" "$(winpath "$work/unpack-record")" |
-    sed -n 's/^unpack_bench: //p' | paste -sd ';' | sed 's/;/; /g')"
+  if want small; then
+    echo "== 2. 1024 files of 4 KiB, $rounds rounds"
+    tar -C "$work/small" -cf "$work/small.tar" .
+    local tar=() swizard=() sunattended=() snsis=()
+    small_tar() {
+      mkdir -p "$work/out"; t=$(ms); tar -C "$work/out" -xf "$work/small.tar"; tar+=($(( $(ms) - t )))
+    }
+    small_wizard() { read -r t out < <(wizard_run small "$work/out"); swizard+=("$t"); }
+    small_unattended() { sunattended+=("$(unattended_run small "$work/out" "$start")"); }
+    small_nsis() { snsis+=("$(nsis_run small "$work/out" "$start")"); }
+    take_turns small_tar small_wizard small_unattended small_nsis
+    w=$(median "${swizard[@]}") u=$(median "${sunattended[@]}") n=$(median "${snsis[@]}")
+    say "1024 x 4 KiB: tar -x $(figure "${tar[@]}"); wizard $(figure "${swizard[@]}"); unattended (with its log, $(grep -c ' bytes: written' "$work/small-unattended.log") entries logged) $(figure "${sunattended[@]}"); NSIS $(figure "${snsis[@]}")"
+    say "  per entry: wizard $(per "$w" 1024) ms, unattended $(per "$u" 1024) ms, NSIS $(per "$n" 1024) ms"
+    say "  wizard / NSIS = $(ratio "$w" "$n") (goal 0.7 at most); unattended / NSIS = $(ratio "$u" "$n") (goal 0.5 at most)"
+    say "  the extraction alone, step by step: $(bash scripts/wine-run.sh "$bin/bench/unpack_bench.exe" \
+      "$(winpath "$work/small-dist/ProgramFiles.dt")" "$(winpath "$work/unpack-small")" | tr -d '\r' |
+      sed -n 's/^unpack_bench: //p' | paste -sd ';' | sed 's/;/; /g')"
+    say "  the installation record's cost to the extraction: $(bash scripts/wine-run.sh "$bin/bench/unpack_bench.exe" \
+      --record "$(winpath "$work/small-dist/ProgramFiles.dt")" "$(winpath "$work/unpack-record")" | tr -d '\r' |
+      sed -n 's/^unpack_bench: //p' | paste -sd ';' | sed 's/;/; /g')"
+  fi
 
-  echo "== 3. peak memory"
-  local tiny_peak
-  read -r t tiny_peak < <(wizard_run tiny "$work/out"); rm -rf "$work/out"
-  local big_peak; big_peak=$(median "${peak[@]}")
-  say "peak working set: $((big_peak / 1024)) KiB with a $mib MiB payload, $((tiny_peak / 1024)) KiB with a 1 MiB payload (difference $(( (big_peak - tiny_peak) / 1024 )) KiB; goal within 1024)"
-  say "(all on $disk; a Wine process start costs about $start ms, subtracted from the unattended and NSIS figures, which are timed from outside)"
+  if want memory; then
+    echo "== 3. peak memory"
+    local tiny_peak big_peak
+    read -r t tiny_peak < <(wizard_run tiny "$work/out"); rm -rf "$work/out"
+    big_peak=$(median "${peak[@]}")
+    say "peak working set: $((big_peak / 1024)) KiB with a $mib MiB payload, $((tiny_peak / 1024)) KiB with a 1 MiB payload (difference $(( (big_peak - tiny_peak) / 1024 )) KiB; goal within 1024)"
+  fi
 
-  echo "== 4. the gauge and the wizard's view per entry"
-  local line
-  while IFS= read -r line; do say "$line"; done < <(bash scripts/wine-run.sh "$bin/bench/gauge_bench.exe" 1024 |
-    sed -n 's/^gauge_bench: //p')
+  if want gauge; then
+    echo "== 4. the gauge and the wizard's view per entry"
+    local line
+    while IFS= read -r line; do say "$line"; done < <(bash scripts/wine-run.sh "$bin/bench/gauge_bench.exe" 1024 | tr -d '\r' |
+      sed -n 's/^gauge_bench: //p')
+  fi
+
+  if want uninstall; then
+    echo "== 5. uninstalling 1023 files of 4 KiB, $rounds rounds"
+    uninstall_section
+  fi
+
+  say "(all on $disk; a Wine process start costs about ${start:-?} ms, subtracted from the figures timed from outside: the unattended runs, the uninstallers and the NSIS installer)"
 }
 
 if [ "${SETUP_BENCH_INSIDE:-}" != 1 ]; then
   # Everything below runs once more inside one Wine session (display and waiting process).
   SETUP_BENCH_INSIDE=1 exec bash scripts/wine-session.sh --idle "$bin/tests/wine_idle.exe" \
-    bash bench/run.sh "$mib" "$rounds"
+    bash bench/run.sh --only "$sections" "$mib" "$rounds"
 fi
 bench
 
