@@ -442,7 +442,16 @@ class Removal {
 }  // namespace
 
 unsigned long RemovalSystem::DeleteFileAt(const std::string& path) {
-  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  if (DeleteFileA(path.c_str())) return 0;
+  const DWORD error = GetLastError();
+  // A read-only file is refused as access denied: its attribute cleared, it is tried once more.
+  // (Only then: clearing it first costs as much again as the delete under Wine.)
+  const DWORD attributes = error == ERROR_ACCESS_DENIED ? GetFileAttributesA(path.c_str())
+                                                        : INVALID_FILE_ATTRIBUTES;
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY) ||
+      !SetFileAttributesA(path.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY))) {
+    return error;
+  }
   return DeleteFileA(path.c_str()) ? 0 : GetLastError();
 }
 unsigned long RemovalSystem::RemoveFolder(const std::string& path) {

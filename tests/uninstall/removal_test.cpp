@@ -103,6 +103,7 @@ TEST_F(RemovalTest, AFailedRemovalIsFinishedByTheNextRunAndAFileInUseWaitsForThe
                                    {"%InstallDir%\\Sub\\b.txt", "b"},
                                    {"%InstallDir%\\held.dll", "held"}});
   Install();
+  SetFileAttributesA((target + "\\a.txt").c_str(), FILE_ATTRIBUTE_READONLY);  // goes all the same
   removal.failing = target + "\\Sub\\b.txt";
   removal.inUse = target + "\\held.dll";
   uninstall::RemovalReport first = Remove();
