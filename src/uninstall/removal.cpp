@@ -105,32 +105,62 @@ bool IniIsEmpty(const std::string& ini) {
 
 enum class FileState { kMissing, kUnchanged, kChanged, kNotAFile };
 
-FileState StateOf(const std::string& path, const dt::PlannedFile& planned) {
-  const win::FileHandle file(CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES,
-                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                         nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT,
-                                         nullptr));
-  if (!file) {
-    const DWORD error = GetLastError();
-    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? FileState::kMissing
-                                                                          : FileState::kChanged;
-  }
+bool InUse(unsigned long error) {
+  return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
+         error == ERROR_ACCESS_DENIED;
+}
+
+// A file as the removal found it, and when it could be opened for deleting, the handle its
+// deletion goes through: the file deleted is the file checked, whatever its name leads to by then.
+struct CheckedFile {
+  FileState state = FileState::kMissing;
+  win::FileHandle deletable;  // DELETE access; null when the file is in use without delete sharing
+};
+
+win::FileHandle OpenForCheck(const std::string& path, DWORD access) {
+  return win::FileHandle(CreateFileA(path.c_str(), access,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+}
+
+FileState StateOfOpened(HANDLE file, const std::string& path, const dt::PlannedFile& planned) {
   // The basic information and the size, not GetFileInformationByHandle: under Wine that also
   // asks for the volume's serial number, which costs more than the rest of a file's removal.
   FILE_BASIC_INFO basic{};
   LARGE_INTEGER size{};
-  if (!GetFileInformationByHandleEx(file.get(), FileBasicInfo, &basic, sizeof basic) ||
+  if (!GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic) ||
       (basic.FileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))) {
     return FileState::kNotAFile;
   }
   if (planned.temporary) return FileState::kUnchanged;  // nothing to compare: remove when there
   if (!planned.size || !planned.lastWrite) return FileState::kChanged;  // cannot tell: keep
-  if (!GetFileSizeEx(file.get(), &size)) return FileState::kChanged;
+  if (!GetFileSizeEx(file, &size)) return FileState::kChanged;
   const auto time = static_cast<std::uint64_t>(basic.LastWriteTime.QuadPart);
   return static_cast<std::uint64_t>(size.QuadPart) == *planned.size &&
                  SameLastWrite(path, *planned.lastWrite, time)
              ? FileState::kUnchanged
              : FileState::kChanged;
+}
+
+CheckedFile Check(const std::string& path, const dt::PlannedFile& planned) {
+  CheckedFile checked;
+  win::FileHandle file = OpenForCheck(path, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES);
+  const bool deletable = static_cast<bool>(file);
+  if (!deletable && InUse(GetLastError())) {
+    // Held without delete sharing, or a running program: checked all the same, and deleted by
+    // name once it is free (or at the next restart).
+    file = OpenForCheck(path, FILE_READ_ATTRIBUTES);
+  }
+  if (!file) {
+    const DWORD error = GetLastError();
+    checked.state = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
+                        ? FileState::kMissing
+                        : FileState::kChanged;
+    return checked;
+  }
+  checked.state = StateOfOpened(file.get(), path, planned);
+  if (deletable) checked.deletable = std::move(file);
+  return checked;
 }
 
 class Removal {
@@ -248,8 +278,8 @@ class Removal {
         return Keep("file", path, "not vouched for by the anchored record");
       }
     }
-    const FileState state = StateOf(path, file);
-    if (state == FileState::kMissing) return;
+    CheckedFile checked = Check(path, file);
+    if (checked.state == FileState::kMissing) return;
     if (place == dt::Place::kFonts) return Keep("file", path, "fonts are never removed");
     if (file.shared) {
       if (!ReturnUses(file, path)) return;
@@ -258,8 +288,10 @@ class Removal {
                  plan_.installFolderCreated)) {
       return Keep("file", path, "it was there before the installation");
     }
-    if (state != FileState::kUnchanged) return Keep("file", path, "changed since the installation");
-    Delete(path);
+    if (checked.state != FileState::kUnchanged) {
+      return Keep("file", path, "changed since the installation");
+    }
+    Delete(path, std::move(checked.deletable));
   }
 
   // Gives back the uses the record counted; true when the file may go (its count is gone and the
@@ -292,19 +324,23 @@ class Removal {
     return true;
   }
 
-  void Delete(const std::string& path) {
+  // Through the checked handle when there is one; a file in use is tried again by name for a
+  // while, then left to the next restart.
+  void Delete(const std::string& path, win::FileHandle checked) {
+    if (checked) {
+      const unsigned long error = system_.DeleteChecked(checked.get(), path);
+      checked.reset();  // the file goes as its last handle closes
+      if (error == 0) return Removed("file", path);
+      if (!InUse(error)) return Fail("file", path, error);
+    }
     unsigned long error = 0;
     for (int attempt = 0; attempt <= kInUseRetries; ++attempt) {
       error = system_.DeleteFileAt(path);
       if (error == 0 || error == ERROR_FILE_NOT_FOUND) return Removed("file", path);
-      if (error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION &&
-          error != ERROR_ACCESS_DENIED) {
-        break;
-      }
+      if (!InUse(error)) break;
       if (attempt < kInUseRetries) Pause(kInUseRetryPauseMs);
     }
-    if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
-        error == ERROR_ACCESS_DENIED) {
+    if (InUse(error)) {
       if (system_.DeleteAtRestart(path) == 0) {
         log_.WriteAnsi("in use: \"" + path + "\" is deleted at the next restart");
         report_.restartNeeded = true;
@@ -453,6 +489,28 @@ unsigned long RemovalSystem::DeleteFileAt(const std::string& path) {
     return error;
   }
   return DeleteFileA(path.c_str()) ? 0 : GetLastError();
+}
+unsigned long RemovalSystem::DeleteChecked(void* file, const std::string&) {
+  FILE_DISPOSITION_INFO disposition{};
+  disposition.DeleteFile = TRUE;
+  if (SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition)) {
+    return 0;
+  }
+  const DWORD error = GetLastError();
+  // A read-only file is refused as access denied: its attribute cleared through the same handle,
+  // it is tried once more.
+  FILE_BASIC_INFO basic{};
+  if (error != ERROR_ACCESS_DENIED ||
+      !GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic) ||
+      !(basic.FileAttributes & FILE_ATTRIBUTE_READONLY)) {
+    return error;
+  }
+  basic.FileAttributes &= ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
+  if (basic.FileAttributes == 0) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;  // 0: unchanged
+  if (!SetFileInformationByHandle(file, FileBasicInfo, &basic, sizeof basic)) return error;
+  return SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition)
+             ? 0
+             : GetLastError();
 }
 unsigned long RemovalSystem::RemoveFolder(const std::string& path) {
   return RemoveDirectoryA(path.c_str()) ? 0 : GetLastError();

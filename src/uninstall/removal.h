@@ -32,6 +32,8 @@ class RemovalSystem {
  public:
   virtual ~RemovalSystem() = default;
   virtual unsigned long DeleteFileAt(const std::string& path);
+  // The file checked through `file` (a HANDLE opened with DELETE access), deleted through it.
+  virtual unsigned long DeleteChecked(void* file, const std::string& path);
   virtual unsigned long RemoveFolder(const std::string& path);
   // At the next restart (MoveFileEx with MOVEFILE_DELAY_UNTIL_REBOOT).
   virtual unsigned long DeleteAtRestart(const std::string& path);

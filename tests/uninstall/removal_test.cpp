@@ -57,6 +57,11 @@ class TestRemoval final : public uninstall::RemovalSystem {
     if (path == inUse) return ERROR_SHARING_VIOLATION;
     return RemovalSystem::DeleteFileAt(path);
   }
+  unsigned long DeleteChecked(void* file, const std::string& path) override {
+    if (path == failing) return ERROR_ACCESS_DENIED + 1000;
+    if (path == inUse) return ERROR_SHARING_VIOLATION;
+    return RemovalSystem::DeleteChecked(file, path);
+  }
   unsigned long DeleteAtRestart(const std::string& path) override {
     scheduled.insert(path);
     return 0;  // the test's machine keeps no restart entries
