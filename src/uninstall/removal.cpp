@@ -114,7 +114,8 @@ bool InUse(unsigned long error) {
 // deletion goes through: the file deleted is the file checked, whatever its name leads to by then.
 struct CheckedFile {
   FileState state = FileState::kMissing;
-  win::FileHandle deletable;  // DELETE access; null when the file is in use without delete sharing
+  win::FileHandle handle;  // the handle checked
+  bool deletable = false;  // it has DELETE access: not held by another program without delete sharing
 };
 
 win::FileHandle OpenForCheck(const std::string& path, DWORD access) {
@@ -159,7 +160,8 @@ CheckedFile Check(const std::string& path, const dt::PlannedFile& planned) {
     return checked;
   }
   checked.state = StateOfOpened(file.get(), path, planned);
-  if (deletable) checked.deletable = std::move(file);
+  checked.handle = std::move(file);
+  checked.deletable = deletable;
   return checked;
 }
 
@@ -291,7 +293,7 @@ class Removal {
     if (checked.state != FileState::kUnchanged) {
       return Keep("file", path, "changed since the installation");
     }
-    Delete(path, std::move(checked.deletable));
+    Delete(path, std::move(checked));
   }
 
   // Gives back the uses the record counted; true when the file may go (its count is gone and the
@@ -324,22 +326,31 @@ class Removal {
     return true;
   }
 
-  // Through the checked handle when there is one; a file in use is tried again by name for a
-  // while, then left to the next restart.
-  void Delete(const std::string& path, win::FileHandle checked) {
-    if (checked) {
-      const unsigned long error = system_.DeleteChecked(checked.get(), path);
-      checked.reset();  // the file goes as its last handle closes
-      if (error == 0) return Removed("file", path);
-      if (!InUse(error)) return Fail("file", path, error);
+  // Through the checked handle. A file in use is tried again for a while, each time through a
+  // new handle that must reach the same file as the one checked (a name that leads elsewhere by
+  // then is not followed), then left to the next restart.
+  void Delete(const std::string& path, CheckedFile checked) {
+    unsigned long error = checked.deletable ? system_.DeleteChecked(checked.handle.get(), path)
+                                            : ERROR_SHARING_VIOLATION;
+    // Asked only now: under Wine it costs as much as the delete.
+    const std::optional<win::FileId> id =
+        InUse(error) ? win::FileIdOf(checked.handle.get()) : std::nullopt;
+    checked.handle.reset();  // a deleted file goes as its last handle closes
+    for (int attempt = 1; InUse(error) && attempt <= kInUseRetries; ++attempt) {
+      Pause(kInUseRetryPauseMs);
+      const win::FileHandle again =
+          OpenForCheck(path, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES);
+      if (!again) {
+        error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) error = 0;
+        continue;
+      }
+      if (!id || win::FileIdOf(again.get()) != id) {
+        return Keep("file", path, "another file took its place while it was in use");
+      }
+      error = system_.DeleteChecked(again.get(), path);
     }
-    unsigned long error = 0;
-    for (int attempt = 0; attempt <= kInUseRetries; ++attempt) {
-      error = system_.DeleteFileAt(path);
-      if (error == 0 || error == ERROR_FILE_NOT_FOUND) return Removed("file", path);
-      if (!InUse(error)) break;
-      if (attempt < kInUseRetries) Pause(kInUseRetryPauseMs);
-    }
+    if (error == 0) return Removed("file", path);
     if (InUse(error)) {
       if (system_.DeleteAtRestart(path) == 0) {
         log_.WriteAnsi("in use: \"" + path + "\" is deleted at the next restart");
@@ -491,26 +502,7 @@ unsigned long RemovalSystem::DeleteFileAt(const std::string& path) {
   return DeleteFileA(path.c_str()) ? 0 : GetLastError();
 }
 unsigned long RemovalSystem::DeleteChecked(void* file, const std::string&) {
-  FILE_DISPOSITION_INFO disposition{};
-  disposition.DeleteFile = TRUE;
-  if (SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition)) {
-    return 0;
-  }
-  const DWORD error = GetLastError();
-  // A read-only file is refused as access denied: its attribute cleared through the same handle,
-  // it is tried once more.
-  FILE_BASIC_INFO basic{};
-  if (error != ERROR_ACCESS_DENIED ||
-      !GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic) ||
-      !(basic.FileAttributes & FILE_ATTRIBUTE_READONLY)) {
-    return error;
-  }
-  basic.FileAttributes &= ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
-  if (basic.FileAttributes == 0) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;  // 0: unchanged
-  if (!SetFileInformationByHandle(file, FileBasicInfo, &basic, sizeof basic)) return error;
-  return SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition)
-             ? 0
-             : GetLastError();
+  return win::DeleteOpened(file);
 }
 unsigned long RemovalSystem::RemoveFolder(const std::string& path) {
   return RemoveDirectoryA(path.c_str()) ? 0 : GetLastError();

@@ -2,9 +2,12 @@
 
 #include <cwchar>
 
+#include <sddl.h>
+
 #include "core/command_line.h"
 #include "setup/app/single_instance.h"
 #include "setup/run/pending_renames.h"
+#include "win32/files.h"
 #include "win32/handles.h"
 #include "win32/wide_text.h"
 
@@ -54,19 +57,58 @@ std::optional<FileIdentity> IdentityOfOpened(HANDLE file) {
   return identity;
 }
 
-// The running program copied to a new file of the temporary folder; empty when none could be
-// made. A name already taken (by anything, a link included) is never written over.
-std::wstring CopyOfTheRunningProgram() {
+// A folder opened as itself (not through a link in its last place), with the access asked for.
+win::FileHandle OpenFolder(const std::string& path, DWORD access) {
+  return win::FileHandle(CreateFileA(path.c_str(), access,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING,
+                                     FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                                     nullptr));
+}
+
+std::wstring FileIdText(const win::FileId& id) {
+  return std::to_wstring(id.volume) + L":" + std::to_wstring(id.index);
+}
+
+std::optional<win::FileId> FileIdFrom(const std::wstring& text) {
+  unsigned long long volume = 0, index = 0;
+  if (swscanf(text.c_str(), L"%llu:%llu", &volume, &index) != 2) return std::nullopt;
+  return win::FileId{static_cast<unsigned long>(volume), index};
+}
+
+// The running program copied into a new folder of the temporary folder that only
+// Administrators and SYSTEM may change: the user's own temporary folder is open to the user's
+// unelevated programs, which could otherwise swap the copy, or plant a DLL beside it, before it
+// runs elevated. Empty when none could be made; a name already taken is never used.
+struct HelperCopy {
+  std::wstring folder;
+  std::wstring program;
+};
+HelperCopy CopyOfTheRunningProgram() {
   const std::wstring self = RunningProgram();
   const std::wstring temp = Folder(TempFolder);
-  if (self.empty() || temp.empty()) return {};
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  // Full access for Administrators (BA) and SYSTEM (SY), passed on to what is made inside,
+  // nothing inherited from above.
+  ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)",
+                                                       SDDL_REVISION_1, &descriptor, nullptr);
+  const win::LocalMemory owned(descriptor);
+  if (self.empty() || temp.empty() || !descriptor) return {};
+  SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
   for (int number = 1; number <= 99; ++number) {
     wchar_t name[64];
-    swprintf(name, 64, L"Uninstall helper %lu-%d.exe", GetCurrentProcessId(), number);
-    const std::wstring copy = temp + name;
-    if (CopyFileW(self.c_str(), copy.c_str(), /*failIfExists=*/TRUE)) return copy;
+    swprintf(name, 64, L"Uninstall helper %lu-%d", GetCurrentProcessId(), number);
+    const std::wstring folder = temp + name;
+    if (!CreateDirectoryW(folder.c_str(), &attributes)) {
+      if (GetLastError() == ERROR_ALREADY_EXISTS) continue;
+      return {};
+    }
+    const std::wstring program = folder + L"\\Uninstaller.exe";
+    if (CopyFileW(self.c_str(), program.c_str(), /*failIfExists=*/TRUE)) return {folder, program};
     const DWORD error = GetLastError();
-    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return {};
+    RemoveDirectoryW(folder.c_str());
+    SetLastError(error);
+    return {};
   }
   return {};
 }
@@ -140,8 +182,9 @@ std::optional<FileIdentity> IdentityFrom(const std::wstring& text) {
 }
 
 // Deletes the file through the handle that was checked to be the file that ran.
+// settled: the paths whose restart entries are no longer wanted (removed, or another file now).
 void DeleteIfItRan(const std::string& path, const FileIdentity& ran, setup::InstallLog& log,
-                   std::vector<std::string>& removed) {
+                   std::vector<std::string>& settled) {
   const win::FileHandle file(CreateFileA(path.c_str(), DELETE | FILE_READ_ATTRIBUTES |
                                                            FILE_WRITE_ATTRIBUTES,
                                          FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -155,44 +198,49 @@ void DeleteIfItRan(const std::string& path, const FileIdentity& ran, setup::Inst
   }
   if (IdentityOfOpened(file.get()) != ran) {
     log.WriteAnsi("kept: file " + Quoted(path) + " (not the uninstaller that ran)");
+    settled.push_back(path);  // nor may the restart delete what is there now
     return;
   }
-  FILE_BASIC_INFO basic{};
-  if (GetFileInformationByHandleEx(file.get(), FileBasicInfo, &basic, sizeof basic) &&
-      (basic.FileAttributes & FILE_ATTRIBUTE_READONLY)) {
-    basic.FileAttributes &= ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
-    SetFileInformationByHandle(file.get(), FileBasicInfo, &basic, sizeof basic);
-  }
-  FILE_DISPOSITION_INFO disposition{};
-  disposition.DeleteFile = TRUE;
-  if (!SetFileInformationByHandle(file.get(), FileDispositionInfo, &disposition,
-                                  sizeof disposition)) {
+  if (const unsigned long error = win::DeleteOpened(file.get())) {
     log.WriteAnsi("not removed: file " + Quoted(path) + " (system error " +
-                  std::to_string(GetLastError()) + "); it is deleted at the next restart");
+                  std::to_string(error) + "); it is deleted at the next restart");
     return;
   }
   log.WriteAnsi("removed: file " + Quoted(path));
-  removed.push_back(path);
+  settled.push_back(path);
 }
 
-void RemoveFolderIfEmpty(const std::string& path, setup::InstallLog& log,
-                         std::vector<std::string>& removed) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return;
-  if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) || (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-    log.WriteAnsi("kept: folder " + Quoted(path) + " (no longer the folder it was)");
-    return;
-  }
-  if (!RemoveDirectoryA(path.c_str())) {
+// Removes the folder when it is still the one the uninstaller named (the same volume and index,
+// whatever names lead to it now) and empty; deleted through the handle it checked.
+void RemoveFolderIfEmpty(const std::string& path, const win::FileId& id, setup::InstallLog& log,
+                         std::vector<std::string>& settled) {
+  win::FileHandle folder = OpenFolder(path, DELETE | FILE_READ_ATTRIBUTES);
+  if (!folder) {
     const DWORD error = GetLastError();
-    log.WriteAnsi(error == ERROR_DIR_NOT_EMPTY
-                      ? "kept: folder " + Quoted(path) + " (not empty)"
-                      : "not removed: folder " + Quoted(path) + " (system error " +
-                            std::to_string(error) + ")");
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return;
+    log.WriteAnsi("not removed: folder " + Quoted(path) + " (system error " +
+                  std::to_string(error) + ")");
     return;
   }
-  log.WriteAnsi("removed: folder " + Quoted(path));
-  removed.push_back(path);
+  FILE_BASIC_INFO basic{};
+  if (!GetFileInformationByHandleEx(folder.get(), FileBasicInfo, &basic, sizeof basic) ||
+      !(basic.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+      (basic.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || win::FileIdOf(folder.get()) != id) {
+    log.WriteAnsi("kept: folder " + Quoted(path) + " (no longer the folder it was)");
+    settled.push_back(path);  // nor may the restart remove what is there now
+    return;
+  }
+  const unsigned long error = win::DeleteOpened(folder.get());
+  folder.reset();
+  if (error == 0 && !win::DirectoryExistsQuiet(path)) {
+    log.WriteAnsi("removed: folder " + Quoted(path));
+    settled.push_back(path);
+  } else if (error == 0 || error == ERROR_DIR_NOT_EMPTY) {
+    log.WriteAnsi("kept: folder " + Quoted(path) + " (not empty)");
+  } else {
+    log.WriteAnsi("not removed: folder " + Quoted(path) + " (system error " +
+                  std::to_string(error) + ")");
+  }
 }
 
 }  // namespace
@@ -207,7 +255,8 @@ std::optional<FileIdentity> IdentityOf(const std::string& path) {
 }
 
 bool StartSelfRemoval(const SelfRemoval& task, setup::InstallLog& log) {
-  const std::wstring helper = CopyOfTheRunningProgram();
+  const HelperCopy copy = CopyOfTheRunningProgram();
+  const std::wstring& helper = copy.program;
   if (helper.empty()) {
     log.Write(L"the helper could not be copied (system error " + std::to_wstring(GetLastError()) +
               L"): the uninstaller and its folders go at the next restart");
@@ -228,7 +277,11 @@ bool StartSelfRemoval(const SelfRemoval& task, setup::InstallLog& log) {
                              IdentityText(task.identity) + L" \"" +
                              win::AnsiToWide(task.uninstaller) + L"\"";
   for (const std::string& folder : task.folders) {
-    commandLine += L" \"" + win::AnsiToWide(folder) + L"\"";
+    // The folder as it is now: the helper removes it only if it is still this one.
+    const win::FileHandle opened = OpenFolder(folder, FILE_READ_ATTRIBUTES);
+    const std::optional<win::FileId> id = opened ? win::FileIdOf(opened.get()) : std::nullopt;
+    if (!id) continue;  // left to the restart
+    commandLine += L" " + FileIdText(*id) + L" \"" + win::AnsiToWide(folder) + L"\"";
   }
   const win::KernelHandle started =
       process ? StartWithHandles(helper, commandLine, inherited) : win::KernelHandle();
@@ -237,10 +290,12 @@ bool StartSelfRemoval(const SelfRemoval& task, setup::InstallLog& log) {
               std::to_wstring(GetLastError()) +
               L"): the uninstaller and its folders go at the next restart");
     DeleteFileW(helper.c_str());
+    RemoveDirectoryW(copy.folder.c_str());
     return false;
   }
-  // The copy cannot delete itself while it runs.
+  // The copy cannot delete itself while it runs: it and its folder go at the next restart.
   MoveFileExW(helper.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  MoveFileExW(copy.folder.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
   log.Write(L"the helper \"" + helper +
             L"\" removes the uninstaller and its folders when this process has ended");
   return true;
@@ -252,7 +307,7 @@ bool IsHelperCommandLine(std::wstring_view commandLine) {
 }
 
 int RunHelper(std::wstring_view commandLine) {
-  // program, switch, process, log, identity, uninstaller, folders...
+  // program, switch, process, log, identity, uninstaller, then each folder's id and path
   const std::vector<std::wstring> arguments = dt::SplitArguments(commandLine);
   if (arguments.size() < 6) return 1;
   const HANDLE uninstaller = HandleFrom(arguments[2]);
@@ -274,15 +329,16 @@ int RunHelper(std::wstring_view commandLine) {
               L"go at the next restart");
     return 0;
   }
-  std::vector<std::string> removed;
-  const std::string program = win::WideToAnsi(arguments[5]);
-  DeleteIfItRan(program, *identity, log, removed);
-  for (std::size_t i = 6; i < arguments.size(); ++i) {
-    RemoveFolderIfEmpty(win::WideToAnsi(arguments[i]), log, removed);
+  std::vector<std::string> settled;
+  DeleteIfItRan(win::WideToAnsi(arguments[5]), *identity, log, settled);
+  for (std::size_t i = 6; i + 1 < arguments.size(); i += 2) {
+    if (const auto id = FileIdFrom(arguments[i])) {
+      RemoveFolderIfEmpty(win::WideToAnsi(arguments[i + 1]), *id, log, settled);
+    }
   }
-  // Their deletes at the next restart are no longer needed.
+  // Their deletes at the next restart are no longer wanted.
   setup::PendingRenames pending = setup::PendingRenames::Read();
-  for (const std::string& path : removed) pending.AfterRemoval(path, log);
+  for (const std::string& path : settled) pending.AfterRemoval(path, log);
   log.Write(L"helper: done");
   return 0;
 }

@@ -135,6 +135,35 @@ bool SameFolder(const std::string& a, const std::string& b) {
          first->nFileIndexLow == second->nFileIndexLow;
 }
 
+std::optional<FileId> FileIdOf(void* file) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(file, &info)) return std::nullopt;
+  return FileId{info.dwVolumeSerialNumber,
+                (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
+}
+
+unsigned long DeleteOpened(void* file) {
+  FILE_DISPOSITION_INFO disposition{};
+  disposition.DeleteFile = TRUE;
+  if (SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition)) {
+    return 0;
+  }
+  const DWORD error = GetLastError();
+  // A read-only file is refused as access denied: its attribute cleared, it is tried once more.
+  FILE_BASIC_INFO basic{};
+  if (error != ERROR_ACCESS_DENIED ||
+      !GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic) ||
+      !(basic.FileAttributes & FILE_ATTRIBUTE_READONLY)) {
+    return error;
+  }
+  basic.FileAttributes &= ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
+  if (basic.FileAttributes == 0) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;  // 0: unchanged
+  if (!SetFileInformationByHandle(file, FileBasicInfo, &basic, sizeof basic)) return error;
+  return SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition)
+             ? 0
+             : GetLastError();
+}
+
 bool RenameOpened(void* file, const std::string& newPath, bool replace) {
   const std::wstring name = AnsiToWide(newPath);
   // FILE_RENAME_INFO ends in the name, which runs on past the structure.

@@ -27,6 +27,20 @@ bool FileExistsQuiet(const std::string& path);
 // separators. A relative path never matches.
 bool SameFolder(const std::string& a, const std::string& b);
 
+// Which file an opened handle (a HANDLE) reaches: its volume's serial number and its index there.
+// Two handles with the same FileId reach the same file, whatever names led to it.
+struct FileId {
+  unsigned long volume = 0;
+  std::uint64_t index = 0;
+  bool operator==(const FileId&) const = default;
+};
+std::optional<FileId> FileIdOf(void* file);
+
+// Deletes the opened file or empty folder (a HANDLE opened with DELETE access, and
+// FILE_WRITE_ATTRIBUTES for a read-only file, whose attribute is then cleared through the same
+// handle): it goes when its last handle closes. 0 or the system's error code.
+unsigned long DeleteOpened(void* file);
+
 // Renames the opened file (a HANDLE opened with DELETE access) to newPath, an absolute path,
 // replacing a file of that name when asked: the file renamed is the one the handle reaches,
 // whatever its old name names by now. False when it fails (GetLastError tells why).

@@ -221,7 +221,8 @@ TEST_F(Uninstall, InstallThenUninstallLeavesDriveCAsItWas) {
       }
     }
     const std::string pending = PendingDeletes();
-    EXPECT_EQ(pending.find("Uninstaller.exe"), std::string::npos) << pending;
+    EXPECT_EQ(pending.find("\\??\\" + folder + "\\Uninstaller.exe|"), std::string::npos)
+        << pending;
     EXPECT_EQ(pending.find("Korvu drive test"), std::string::npos) << pending;
     DeleteFileA(log.c_str());
   }
