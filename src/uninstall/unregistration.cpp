@@ -129,22 +129,16 @@ void UnregisterLibrary(const std::string& folder, const dt::RemovalPlan& plan, R
 }
 
 // The type library through the system's functions: loaded without being registered, then its
-// registration (found by its identity) removed. Only a type library file is loaded ("MSFT" or
-// "SLTG" at its start): never a module, whose code could run.
+// registration (found by its identity) removed. Only the file the installer wrote and hashed,
+// and only a type library file ("MSFT" or "SLTG" at its start): never a module, whose code could
+// run.
 void UnregisterTypeLibrary(const std::string& folder, const dt::RemovalPlan& plan,
                            setup::InstallLog& log) {
+  // Checked like the tool and the library: a planted type library could name another library's
+  // identity, whose registration would go.
   const std::string path = folder + "\\" + product::kTypeLibrary;
-  if (!WrittenByTheInstaller(plan, path)) {
-    log.WriteAnsi("type library not unregistered: the record does not say that the installer "
-                  "wrote " + Quoted(path));
-    return;
-  }
-  const win::FileHandle held = Hold(path);
-  if (!held) {
-    log.WriteAnsi("type library not unregistered: " + Quoted(path) +
-                  " cannot be opened (system error " + std::to_string(GetLastError()) + ")");
-    return;
-  }
+  const win::FileHandle held = HoldRecorded(plan, path, log);
+  if (!held) return;
   char magic[4] = {};
   DWORD read = 0;
   if (!ReadFile(held.get(), magic, sizeof magic, &read, nullptr) || read != sizeof magic ||

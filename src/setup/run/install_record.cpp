@@ -15,11 +15,8 @@ namespace setup {
 namespace {
 
 // Opens the record file without following a link: the folder may be writable by others.
-// With DELETE access, so that a record that is not appended to is renamed through the handle
-// that read it.
-win::FileHandle OpenRecordFile(const std::string& path, DWORD disposition) {
-  return win::FileHandle(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE,
-                                     FILE_SHARE_READ,
+win::FileHandle OpenRecordFile(const std::string& path, DWORD disposition, DWORD access) {
+  return win::FileHandle(CreateFileA(path.c_str(), access, FILE_SHARE_READ,
                                      nullptr, disposition,
                                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
                                      nullptr));
@@ -144,7 +141,8 @@ InstallRecord InstallRecord::Open(const std::string& folder, const std::string& 
   record.path_ = path;
   record.recording_ = true;
 
-  if (win::FileHandle existing = OpenRecordFile(path, OPEN_EXISTING)) {
+  if (win::FileHandle existing =
+          OpenRecordFile(path, OPEN_EXISTING, GENERIC_READ | GENERIC_WRITE)) {
     const auto content = ReadWholeRegularFile(existing.get());
     const dt::RecordRead read = content ? dt::ReadRecord(*content) : dt::RecordRead{};
     const auto why = content ? WhyNotAppendable(read, *content, anchor, folderUtf8)
@@ -163,17 +161,24 @@ InstallRecord InstallRecord::Open(const std::string& folder, const std::string& 
         record = InstallRecord(std::move(existing), path, read.acceptedBytes);
       }
     } else {
+      // Renamed through a handle that reaches the file judged (same volume and index): the
+      // record's own handle has no DELETE access, which would keep readers without delete
+      // sharing out for the whole run.
       const std::string old = folder + "\\" + std::string(dt::kRecordOldFileName);
-      const bool renamed = win::RenameOpened(existing.get(), old, /*replace=*/true);
-      const DWORD error = renamed ? 0 : GetLastError();
+      const std::optional<win::FileId> judged = win::FileIdOf(existing.get());
       existing.reset();
+      const win::FileHandle renaming = OpenRecordFile(path, OPEN_EXISTING, DELETE);
+      const bool same = renaming && judged && win::FileIdOf(renaming.get()) == judged;
+      const bool renamed = same && win::RenameOpened(renaming.get(), old, /*replace=*/true);
+      const DWORD error = renamed ? 0 : same ? GetLastError() : ERROR_FILE_INVALID;
       log.WriteAnsi("installation record \"" + path + "\" not appended to (" + *why + "): " +
                     (renamed ? "renamed \"" + old + "\""
                              : "cannot be renamed (system error " + std::to_string(error) + ")"));
     }
   }
   if (!record.file_) {
-    if (win::FileHandle created = OpenRecordFile(path, CREATE_NEW)) {
+    if (win::FileHandle created =
+            OpenRecordFile(path, CREATE_NEW, GENERIC_READ | GENERIC_WRITE)) {
       log.WriteAnsi("installation record \"" + path + "\" started");
       record = InstallRecord(std::move(created), path, 0);
     } else {

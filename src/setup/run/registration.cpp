@@ -229,8 +229,8 @@ StartedTools RegisterProduct(ProductRegistry& registry, std::uint32_t estimatedS
     key->WriteString("CommonDLLDir", InstallFolder);
   }
   const std::string folder = InstallFolder + "\\";
-  // The two files that the uninstaller will run and load elevated: it checks them against these.
-  for (const char* name : {product::kRegisterTool, product::kLibrary}) {
+  // The files that the uninstaller will run, load or read elevated: it checks them against these.
+  for (const char* name : {product::kRegisterTool, product::kLibrary, product::kTypeLibrary}) {
     if (const auto hash = HashOfFile(folder + name)) {
       record.Note(dt::kRecordSha256, {folder + name, *hash});
     }
