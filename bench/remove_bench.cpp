@@ -105,8 +105,8 @@ void AttributesThenDelete(const std::string& path) {
   DeleteFileA(path.c_str());
 }
 
-// As the removal checks a file before it goes: opened for its attributes, its basic information
-// (attributes, last-write time) and its size read, closed.
+// The removal's check as it was before it deleted through the checked handle: opened for its
+// attributes, its basic information (attributes, last-write time) and its size read, closed.
 bool Check(const std::string& path) {
   const win::FileHandle file(CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES,
                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -119,9 +119,9 @@ bool Check(const std::string& path) {
          GetFileSizeEx(file.get(), &size) && size.QuadPart == 4096;
 }
 
-// Not what the removal does, for comparison: the file opened once with delete access, checked
-// through that handle and marked for deletion on it, so that the file checked is the file that
-// goes; a read-only file would need its attributes set through the same handle first.
+// What the removal does now: the file opened once with delete access, checked through that
+// handle and marked for deletion on it, so that the file checked is the file that goes (a
+// read-only file has its attribute cleared through the same handle when the delete is refused).
 bool CheckAndDeleteThroughOneHandle(const std::string& path) {
   const win::FileHandle file(CreateFileA(path.c_str(), DELETE | FILE_READ_ATTRIBUTES,
                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -190,10 +190,8 @@ int main(int argc, char** argv) {
 
   Print("delete alone (the file system's floor)", PerFile(DeleteAlone));
   Print("the name looked up (FindFirstFile), then deleted", PerFile(LookUpThenDelete));
-  Print("the attributes set to normal, then deleted (the removal's delete)",
-        PerFile(AttributesThenDelete));
-  Print("the check: opened, basic information and size read, closed",
-        PerFile([](const std::string& path) { Check(path); }, false));
+  Print("one opening: checked and deleted through its handle (the removal's check and delete)",
+        PerFile([](const std::string& path) { CheckAndDeleteThroughOneHandle(path); }));
   Print("the path work: label text, place, own-path test",
         PerFile([](const std::string& path) { PathWork(path); }, false));
   Print("the record's progress line", PerFile(progressLine, false));
@@ -201,18 +199,19 @@ int main(int argc, char** argv) {
   Print("a pump of an empty message queue", PerFile(pump, false));
   Print("all of them in the removal's order", PerFile([&](const std::string& path) {
           PathWork(path);
-          if (Check(path)) AttributesThenDelete(path);
+          CheckAndDeleteThroughOneHandle(path);
           logLine(path);
           progressLine(path);
           pump(path);
         }));
 
-  // Not what the removal does: the same check and delete with fewer openings of the file.
-  Print("(instead) the check, then deleted without setting the attributes",
+  // What the removal did before, for comparison: checked, then deleted by name.
+  Print("(before) the check: opened, basic information and size read, closed",
+        PerFile([](const std::string& path) { Check(path); }, false));
+  Print("(before) the attributes set to normal, then deleted", PerFile(AttributesThenDelete));
+  Print("(before) the check, then the attributes set, then deleted",
         PerFile([](const std::string& path) {
-          if (Check(path)) DeleteAlone(path);
+          if (Check(path)) AttributesThenDelete(path);
         }));
-  Print("(instead) one opening: checked and deleted through its handle",
-        PerFile([](const std::string& path) { CheckAndDeleteThroughOneHandle(path); }));
   return CountLeft() == 0 ? 0 : 1;
 }
