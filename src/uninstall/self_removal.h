@@ -1,11 +1,12 @@
 // What a running program cannot do itself: delete its own file and the folders that hold it. The
-// uninstaller schedules both for the next restart as a fallback, then starts a copy of itself from
-// the temporary folder as a helper. The helper waits until the uninstaller's process has ended,
-// takes the installer's single-instance guard (while an installation holds it, everything is left
-// to the restart), deletes "Uninstaller.exe" only if it is still the file that ran, removes the
-// folders when empty (deepest first), drops the restart entries it made unneeded, and appends what
-// it did to the uninstaller's log through a handle it inherited. The helper's copy itself goes at
-// the next restart.
+// uninstaller schedules both for the next restart as a fallback, then starts a copy of itself as a
+// helper, from a new folder of the temporary folder that only Administrators and SYSTEM may
+// change. The helper waits until the uninstaller's process has ended, takes the installer's
+// single-instance guard (while an installation holds it, everything is left to the restart),
+// deletes "Uninstaller.exe" only if it is still the file that ran, removes the folders when empty
+// and still the ones it was told of (deepest first), drops the restart entries it made unneeded,
+// and appends what it did to the uninstaller's log through a handle it inherited. The helper's
+// copy and its folder go at the next restart.
 #pragma once
 
 #include <windows.h>
