@@ -181,9 +181,7 @@ class Removal {
     known_.windows = win::AnsiToUtf8(SystemFolder(WindowsFolder));
     known_.system = win::AnsiToUtf8(SystemFolder(SystemDir));
     known_.fonts = known_.windows.empty() ? "" : known_.windows + "\\Fonts";
-    char self[MAX_PATH * 2];
-    const DWORD n = GetModuleFileNameA(nullptr, self, sizeof self);
-    self_ = dt::PathKey(win::AnsiToUtf8(std::string(self, n < sizeof self ? n : 0)));
+    self_ = dt::PathKey(win::AnsiToUtf8(win::ProgramFilePath().value_or(std::string())));
     for (const auto& [key, level] : plan_.linkLevels) {
       const DWORD attributes = GetFileAttributesA(Ansi(level.path).c_str());
       const bool linkNow = attributes != INVALID_FILE_ATTRIBUTES &&
@@ -458,11 +456,8 @@ class Removal {
     log_.WriteAnsi("removed: the uninstall entry HKLM\\" + UninstallKey());
     report_.entryRemoved = true;
     report_.foldersHoldingTheUninstaller = leftToTheEnd_;
-    char self[MAX_PATH * 2];
-    const DWORD n = GetModuleFileNameA(nullptr, self, sizeof self);
-    if (n > 0 && n < sizeof self && system_.DeleteAtRestart(std::string(self, n)) == 0) {
-      log_.WriteAnsi("the uninstaller \"" + std::string(self, n) +
-                     "\" is deleted at the next restart");
+    if (const auto self = win::ProgramFilePath(); self && system_.DeleteAtRestart(*self) == 0) {
+      log_.WriteAnsi("the uninstaller \"" + *self + "\" is deleted at the next restart");
     }
     for (const std::string& folder : leftToTheEnd_) {
       if (system_.DeleteAtRestart(folder) == 0) {

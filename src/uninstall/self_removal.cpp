@@ -2,13 +2,12 @@
 
 #include <cwchar>
 
-#include <sddl.h>
-
 #include "core/command_line.h"
 #include "setup/app/single_instance.h"
 #include "setup/run/pending_renames.h"
 #include "win32/files.h"
 #include "win32/handles.h"
+#include "win32/security.h"
 #include "win32/wide_text.h"
 
 namespace uninstall {
@@ -30,16 +29,6 @@ UINT TempFolder(LPWSTR buffer, UINT size) {
 }
 UINT SystemFolder(LPWSTR buffer, UINT size) {
   return GetSystemDirectoryW(buffer, size);
-}
-
-std::wstring RunningProgram() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (n == 0) return {};
-    if (n < path.size()) return path.substr(0, n);
-    path.resize(path.size() * 2);
-  }
 }
 
 std::optional<FileIdentity> IdentityOfOpened(HANDLE file) {
@@ -85,16 +74,14 @@ struct HelperCopy {
   std::wstring program;
 };
 HelperCopy CopyOfTheRunningProgram() {
-  const std::wstring self = RunningProgram();
+  const std::wstring self = win::AnsiToWide(win::ProgramFilePath().value_or(std::string()));
   const std::wstring temp = Folder(TempFolder);
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
   // Full access for Administrators (BA) and SYSTEM (SY), passed on to what is made inside,
   // nothing inherited from above.
-  ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)",
-                                                       SDDL_REVISION_1, &descriptor, nullptr);
-  const win::LocalMemory owned(descriptor);
-  if (self.empty() || temp.empty() || !descriptor) return {};
-  SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
+  const win::LocalMemory descriptor =
+      win::SecurityDescriptor(L"D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)");
+  if (self.empty() || temp.empty() || !descriptor.get()) return {};
+  SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor.get(), FALSE};
   for (int number = 1; number <= 99; ++number) {
     wchar_t name[64];
     swprintf(name, 64, L"Uninstall helper %lu-%d", GetCurrentProcessId(), number);

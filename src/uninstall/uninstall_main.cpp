@@ -18,6 +18,7 @@
 #include "uninstall/removal_outcome.h"
 #include "uninstall/removal_views.h"
 #include "uninstall/self_removal.h"
+#include "win32/files.h"
 #include "win32/wide_text.h"
 
 namespace uninstall {
@@ -27,15 +28,7 @@ constexpr wchar_t kTitle[] = L"Удаление программы";
 
 // The running uninstaller's file.
 std::string OwnPath() {
-  std::string path(MAX_PATH, '\0');
-  for (;;) {
-    const DWORD n = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (n < path.size()) {
-      path.resize(n);
-      return path;
-    }
-    path.resize(path.size() * 2);
-  }
+  return win::ProgramFilePath().value_or(std::string());
 }
 
 // The folder that holds it.

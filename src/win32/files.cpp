@@ -135,6 +135,19 @@ bool SameFolder(const std::string& a, const std::string& b) {
          first->nFileIndexLow == second->nFileIndexLow;
 }
 
+std::optional<std::string> ProgramFilePath() {
+  std::string path(MAX_PATH, '\0');
+  for (;;) {
+    const DWORD length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length == 0) return std::nullopt;
+    if (length < path.size()) {
+      path.resize(length);
+      return path;
+    }
+    path.resize(path.size() * 2);
+  }
+}
+
 std::optional<FileId> FileIdOf(void* file) {
   BY_HANDLE_FILE_INFORMATION info{};
   if (!GetFileInformationByHandle(file, &info)) return std::nullopt;

@@ -27,6 +27,9 @@ bool FileExistsQuiet(const std::string& path);
 // separators. A relative path never matches.
 bool SameFolder(const std::string& a, const std::string& b);
 
+// The path of the running program's own file (ANSI code page), or nothing.
+std::optional<std::string> ProgramFilePath();
+
 // Which file an opened handle (a HANDLE) reaches: its volume's serial number and its index there.
 // Two handles with the same FileId reach the same file, whatever names led to it.
 struct FileId {

@@ -26,7 +26,4 @@ class WindowSource final : public dt::ByteSource {
   dt::WindowSource window_;
 };
 
-// The path of the running program's own file (ANSI code page), or nothing.
-std::optional<std::string> ProgramFilePath();
-
 }  // namespace win

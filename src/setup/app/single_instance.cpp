@@ -1,25 +1,14 @@
 #include "setup/app/single_instance.h"
 
-#include <sddl.h>
-
 #include "core/product.h"
 #include "setup/app/standard_report.h"
+#include "win32/security.h"
 
 namespace setup {
-namespace {
-
-// A security descriptor from its text form, owned; null when the text is not understood.
-win::LocalMemory SecurityDescriptor(const wchar_t* sddl) {
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor, nullptr);
-  return win::LocalMemory(descriptor);
-}
-
-}  // namespace
 
 SingleInstance::SingleInstance() {
   // Full access for Administrators (BA) and SYSTEM (SY), nobody else; nothing inherited.
-  const win::LocalMemory descriptor = SecurityDescriptor(L"D:P(A;;GA;;;BA)(A;;GA;;;SY)");
+  const win::LocalMemory descriptor = win::SecurityDescriptor(L"D:P(A;;GA;;;BA)(A;;GA;;;SY)");
   if (!descriptor.get()) return;
   SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor.get(), FALSE};
   mutex_.reset(CreateMutexW(&attributes, FALSE, product::kInstanceMutexName));
