@@ -111,14 +111,14 @@ int main(int argc, char** argv) {
   const ViewCost held = RunThroughView(form, entries, entryWork);  // the window's own clock
   // Every reading of this clock is 16 ms after the one before: every entry paints.
   std::chrono::microseconds ticking{0};
-  form.UsePaintClock([&ticking] { return ticking += setup::PaintThrottle::kInterval; });
+  form.UsePaintClock([&ticking] { return ticking += base::PaintThrottle::kInterval; });
   const ViewCost every = RunThroughView(form, entries, entryWork);
   std::printf(
       "gauge_bench: the wizard's view per entry (label, gauge, pump; entries %lld us apart): "
       "painted at every entry %.1f us (%.2f gauge paints per entry), at most once per %lld ms "
       "%.1f us (%.2f)\n",
       static_cast<long long>(entryWork.count()), every.usPerEntry, every.paintsPerEntry,
-      static_cast<long long>(setup::PaintThrottle::kInterval.count()), held.usPerEntry,
+      static_cast<long long>(base::PaintThrottle::kInterval.count()), held.usPerEntry,
       held.paintsPerEntry);
   return 0;
 }

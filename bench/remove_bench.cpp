@@ -16,7 +16,7 @@
 #include "core/install_record.h"
 #include "core/removal_plan.h"
 #include "core/text.h"
-#include "setup/run/install_log.h"
+#include "base/program_log.h"
 #include "toolkit/application.h"
 #include "win32/handles.h"
 #include "win32/wide_text.h"
@@ -181,7 +181,7 @@ int main(int argc, char** argv) {
     DWORD written = 0;
     WriteFile(record.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
   };
-  setup::InstallLog log = setup::InstallLog::OpenFile(win::AnsiToWide(root + "\\remove_bench.log"));
+  base::ProgramLog log = base::ProgramLog::OpenFile(win::AnsiToWide(root + "\\remove_bench.log"));
   const auto logLine = [&](const std::string& path) {
     log.WriteAnsi("removed: file \"" + path + "\"");
   };

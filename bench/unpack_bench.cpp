@@ -15,12 +15,12 @@
 
 #include "core/archive_format.h"
 #include "core/install_record.h"
-#include "setup/dialogs/dialogs.h"
+#include "base/ui/dialogs/dialogs.h"
 #include "setup/run/extraction.h"
 #include "setup/run/folder_macros.h"
-#include "setup/run/globals.h"
-#include "setup/run/install_log.h"
-#include "setup/run/install_record.h"
+#include "setup/run/run_state.h"
+#include "base/program_log.h"
+#include "setup/run/run_record.h"
 #include "win32/file_source.h"
 #include "win32/files.h"
 #include "win32/handles.h"
@@ -71,15 +71,16 @@ int MeasureRecord(const char* archive, const std::string& folder) {
   std::vector<double> on, off;
   for (int round = 0; round < kRounds; ++round) {
     const bool recording = round % 2 == 0;
-    setup::InstallFolder = folder + (recording ? "\\on-" : "\\off-") + std::to_string(round);
-    CreateDirectoryA(setup::InstallFolder.c_str(), nullptr);
+    setup::RunState state;
+    state.InstallFolder = folder + (recording ? "\\on-" : "\\off-") + std::to_string(round);
+    CreateDirectoryA(state.InstallFolder.c_str(), nullptr);
     BenchView view;
     setup::TMessages messages;
     const auto start = std::chrono::steady_clock::now();
     if (recording) {
-      messages.Record = setup::InstallRecord::Open(setup::InstallFolder, "", {}, setup::NoLog());
+      messages.Record = setup::OpenInstallRecord(state.InstallFolder, "", {}, base::NoLog());
     }
-    setup::UnpackArchive(archive, messages, true, view);
+    setup::UnpackArchive(archive, state, messages, true, view);
     if (!messages.Record.Flush()) return 1;
     const double ms =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
@@ -98,7 +99,7 @@ int MeasureRecord(const char* archive, const std::string& folder) {
   // confirmations of a file as there are entries, into a record of its own.
   const std::string writes = folder + "\\writes";
   CreateDirectoryA(writes.c_str(), nullptr);
-  setup::InstallRecord record = setup::InstallRecord::Open(writes, "", {}, setup::NoLog());
+  base::RecordWriter record = setup::OpenInstallRecord(writes, "", {}, base::NoLog());
   const auto start = std::chrono::steady_clock::now();
   for (std::size_t i = 0; i < entries; ++i) {
     const std::string path = writes + "\\f" + std::to_string(i) + ".bin";
@@ -121,13 +122,14 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: unpack_bench [--record] ARCHIVE FOLDER\n");
     return 2;
   }
-  setup::InstallFolder = argv[2];
+  setup::RunState state;
+  state.InstallFolder = argv[2];
   win::FileSource source(argv[1]);
   const std::size_t entries = dt::ReadDirectory(source).items.size();
   BenchView view;
   setup::TMessages messages;
   const auto start = std::chrono::steady_clock::now();
-  setup::UnpackArchive(argv[1], messages, true, view);
+  setup::UnpackArchive(argv[1], state, messages, true, view);
   const double ms =
       std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
   if (!messages.Error.empty()) return 1;
@@ -146,8 +148,9 @@ int main(int argc, char** argv) {
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
     std::printf("unpack_bench: %s %.3f ms per entry\n", what, total / static_cast<double>(entries));
   };
-  perEntry("folder macros asked afresh", [] { setup::ExpandFolderMacros("%InstallDir%"); });
-  setup::FolderMacroExpander macros;
+  perEntry("folder macros asked afresh",
+           [&] { setup::ExpandFolderMacros("%InstallDir%", state.InstallFolder); });
+  setup::FolderMacroExpander macros(state.InstallFolder);
   perEntry("folder macros asked once", [&] { macros.Expand("%InstallDir%"); });
   perEntry("folder creation and tests", [&] {
     win::ForceDirectories(argv[2]);
@@ -199,8 +202,8 @@ int main(int argc, char** argv) {
 
   // What an unattended run adds per entry besides the record: its log's line about the entry,
   // and a pump of an empty message queue.
-  setup::InstallLog log =
-      setup::InstallLog::OpenFile(win::AnsiToWide(std::string(argv[2]) + "\\unpack_bench.log"));
+  base::ProgramLog log =
+      base::ProgramLog::OpenFile(win::AnsiToWide(std::string(argv[2]) + "\\unpack_bench.log"));
   perEntry("a log line", [&] {
     log.WriteAnsi("entry \"%InstallDir%\\f1.bin\" -> \"" + last + "\", 4096 bytes: written");
   });

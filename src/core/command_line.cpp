@@ -42,8 +42,13 @@ std::vector<std::wstring> SplitArguments(std::wstring_view commandLine) {
   return arguments;
 }
 
-CommandLine ParseArguments(const std::vector<std::wstring>& arguments) {
+CommandLine ParseArguments(const std::vector<std::wstring>& arguments,
+                           const ProgramSwitches& switches) {
   CommandLine result;
+  if (switches.helperSwitch && !arguments.empty() && arguments.front() == switches.helperSwitch) {
+    result.helper.emplace(arguments.begin() + 1, arguments.end());
+    return result;
+  }
   bool silent = false, verySilent = false;
   auto bad = [&result](const std::wstring& argument) {
     if (result.badArgument.empty()) result.badArgument = argument.empty() ? L"\"\"" : argument;
@@ -59,7 +64,10 @@ CommandLine ParseArguments(const std::vector<std::wstring>& arguments) {
     const bool hasValue = equals != std::wstring_view::npos;
     const std::wstring value = hasValue ? std::wstring(body.substr(equals + 1)) : std::wstring();
 
-    if (SameName(name, L"DIR")) {
+    const bool installerSwitch = SameName(name, L"DIR") || SameName(name, L"SP-");
+    if (installerSwitch && !switches.installFolder) {
+      bad(argument);
+    } else if (SameName(name, L"DIR")) {
       if (value.empty()) {
         bad(argument);
       } else {
@@ -93,10 +101,10 @@ CommandLine ParseArguments(const std::vector<std::wstring>& arguments) {
   return result;
 }
 
-CommandLine ParseCommandLine(std::wstring_view commandLine) {
+CommandLine ParseCommandLine(std::wstring_view commandLine, const ProgramSwitches& switches) {
   std::vector<std::wstring> arguments = SplitArguments(commandLine);
   if (!arguments.empty()) arguments.erase(arguments.begin());  // the program's name
-  return ParseArguments(arguments);
+  return ParseArguments(arguments, switches);
 }
 
 bool IsAbsolutePath(std::wstring_view path) {

@@ -5,10 +5,13 @@
 #include <algorithm>
 #include <optional>
 
+#include "base/held_files.h"
+#include "base/record_writer.h"
+#include "base/started_programs.h"
 #include "core/install_record.h"
 #include "core/product.h"
 #include "core/text.h"
-#include "setup/run/shared_files.h"
+#include "base/shared_files.h"
 #include "uninstall/unregistration.h"
 #include "win32/files.h"
 #include "win32/handles.h"
@@ -33,26 +36,6 @@ UINT WindowsFolder(LPSTR buffer, UINT size) {
 UINT SystemDir(LPSTR buffer, UINT size) {
   return GetSystemDirectoryA(buffer, size);
 }
-
-// The record's progress lines, appended as the removal goes: a second run finishes the work.
-class ProgressLines {
- public:
-  explicit ProgressLines(const std::string& path)
-      : file_(CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                          FILE_FLAG_OPEN_REPARSE_POINT, nullptr)) {}
-  void Add(std::string_view kind, std::initializer_list<std::string_view> ansiFields) {
-    if (!file_) return;
-    std::vector<std::string> fields;
-    for (const std::string_view field : ansiFields) fields.push_back(win::AnsiToUtf8(field));
-    const std::string line = dt::FormatRecordLine(kind, fields);
-    DWORD written = 0;
-    WriteFile(file_.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
-  }
-  void Close() { file_.reset(); }
-
- private:
-  win::FileHandle file_;
-};
 
 // How close two last-write times must be on the volume that holds path: FAT keeps 2 s (and a
 // change of exactly one hour comes from summer time on FAT), exFAT 10 ms, others exactly.
@@ -167,13 +150,13 @@ CheckedFile Check(const std::string& path, const dt::PlannedFile& planned) {
 
 class Removal {
  public:
-  Removal(const Installation& installation, RemovalView& view, RemovalSystem& system,
-          setup::InstallLog& log)
+  Removal(const CheckedInstallation& installation, RemovalView& view, RemovalSystem& system,
+          base::ProgramLog& log)
       : installation_(installation),
         view_(view),
         system_(system),
         log_(log),
-        progress_(installation.recordPath),
+        progress_(base::RecordWriter::AppendTo(installation.recordPath)),
         plan_(dt::MakeRemovalPlan({installation.checked.read, installation.checked.anchoredLength,
                                    win::AnsiToUtf8(installation.folder)})),
         restricted_(!installation.checked.anchoredLength) {
@@ -243,7 +226,7 @@ class Removal {
             bool lasting = true) {
     log_.WriteAnsi(std::string("kept: ") + what + " \"" + path + "\" (" + why + ")");
     report_.kept.push_back(path);
-    if (lasting) progress_.Add(dt::kRecordKeptByRule, {what, path, why});
+    if (lasting) progress_.Write(dt::kRecordKeptByRule, {what, path, why});
   }
   void Fail(const char* what, const std::string& path, unsigned long error) {
     log_.WriteAnsi(std::string("not removed: ") + what + " \"" + path + "\" (system error " +
@@ -252,7 +235,7 @@ class Removal {
   }
   void Removed(const char* what, const std::string& path) {
     log_.WriteAnsi(std::string("removed: ") + what + " \"" + path + "\"");
-    progress_.Add(dt::kRecordRemoved, {what, path});
+    progress_.Write(dt::kRecordRemoved, {what, path});
   }
 
   // Below a level of the installation folder's path that was not a link at installation and is
@@ -300,19 +283,19 @@ class Removal {
     if (file.shared->countLowered) {
       // A first run lowered it already.
     } else {
-      switch (setup::ReturnSharedUses(path, file.shared->increments)) {
-        case setup::CountReturn::kLowered:
-          progress_.Add(dt::kRecordCountLowered, {path});
+      switch (base::ReturnSharedUses(path, file.shared->increments)) {
+        case base::CountReturn::kLowered:
+          progress_.Write(dt::kRecordCountLowered, {path});
           Keep("file", path, "still used by other programs");
           return false;
-        case setup::CountReturn::kReleased:
-          progress_.Add(dt::kRecordCountLowered, {path});
+        case base::CountReturn::kReleased:
+          progress_.Write(dt::kRecordCountLowered, {path});
           log_.WriteAnsi("shared file count released: \"" + path + "\"");
           break;
-        case setup::CountReturn::kUnusable:
+        case base::CountReturn::kUnusable:
           Keep("file", path, "its shared count is missing, not a number or 0");
           return false;
-        case setup::CountReturn::kFailed:
+        case base::CountReturn::kFailed:
           Fail("shared count of", path, GetLastError());
           return false;
       }
@@ -334,8 +317,8 @@ class Removal {
     const std::optional<win::FileId> id =
         InUse(error) ? win::FileIdOf(checked.handle.get()) : std::nullopt;
     checked.handle.reset();  // a deleted file goes as its last handle closes
-    for (int attempt = 1; InUse(error) && attempt <= kInUseRetries; ++attempt) {
-      Pause(kInUseRetryPauseMs);
+    for (int attempt = 1; InUse(error) && attempt <= base::kHeldFileRetries; ++attempt) {
+      base::WaitPumping({}, base::kHeldFileRetryPause, [this] { view_.Pump(); });
       const win::FileHandle again =
           OpenForCheck(path, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES);
       if (!again) {
@@ -353,21 +336,11 @@ class Removal {
       if (system_.DeleteAtRestart(path) == 0) {
         log_.WriteAnsi("in use: \"" + path + "\" is deleted at the next restart");
         report_.restartNeeded = true;
-        progress_.Add(dt::kRecordRemoved, {"file", path});
+        progress_.Write(dt::kRecordRemoved, {"file", path});
         return;
       }
     }
     Fail("file", path, error);
-  }
-
-  void Pause(unsigned long ms) {
-    const ULONGLONG end = GetTickCount64() + ms;
-    for (ULONGLONG now = GetTickCount64(); now < end; now = GetTickCount64()) {
-      if (MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now),
-                                    QS_ALLINPUT) == WAIT_OBJECT_0) {
-        view_.Pump();
-      }
-    }
   }
 
   bool HoldsTheUninstaller(const std::string& utf8) const {
@@ -406,7 +379,7 @@ class Removal {
     const unsigned long error = system_.DeleteValue(Ansi(value.key), Ansi(value.name));
     if (error == 0 || error == ERROR_FILE_NOT_FOUND) {
       log_.WriteAnsi("removed: registry value HKLM\\" + name);
-      progress_.Add(dt::kRecordRemoved, {"value", value.view, Ansi(value.key), Ansi(value.name)});
+      progress_.Write(dt::kRecordRemoved, {"value", value.view, Ansi(value.key), Ansi(value.name)});
       return;
     }
     Fail("registry value", "HKLM\\" + name, error);
@@ -422,7 +395,7 @@ class Removal {
     const unsigned long error = system_.DeleteEmptyKey(path);
     if (error == 0 || error == ERROR_FILE_NOT_FOUND) {
       log_.WriteAnsi("removed: registry key HKLM\\" + path);
-      progress_.Add(dt::kRecordRemoved, {"key", key.view, path});
+      progress_.Write(dt::kRecordRemoved, {"key", key.view, path});
       return;
     }
     if (error == ERROR_DIR_NOT_EMPTY) return Keep("key", "HKLM\\" + path, "not empty", false);
@@ -466,11 +439,11 @@ class Removal {
     }
   }
 
-  const Installation& installation_;
+  const CheckedInstallation& installation_;
   RemovalView& view_;
   RemovalSystem& system_;
-  setup::InstallLog& log_;
-  ProgressLines progress_;
+  base::ProgramLog& log_;
+  base::RecordWriter progress_;  // the record's progress lines: a second run finishes the work
   dt::RemovalPlan plan_;
   const bool restricted_;  // no anchor: only the restricted rule
   dt::KnownFolders known_;
@@ -507,14 +480,14 @@ unsigned long RemovalSystem::DeleteAtRestart(const std::string& path) {
 }
 unsigned long RemovalSystem::DeleteValue(const std::string& key, const std::string& name) {
   const win::RegKey opened =
-      win::OpenKey(HKEY_LOCAL_MACHINE, key, false, setup::ProgramRegistryView());
+      win::OpenKey(HKEY_LOCAL_MACHINE, key, false, base::ProgramRegistryView());
   if (!opened) return GetLastError() ? GetLastError() : ERROR_FILE_NOT_FOUND;
   return static_cast<unsigned long>(RegDeleteValueA(opened.get(), name.c_str()));
 }
 unsigned long RemovalSystem::DeleteEmptyKey(const std::string& key) {
   {
     const win::RegKey opened =
-        win::OpenKey(HKEY_LOCAL_MACHINE, key, false, setup::ProgramRegistryView());
+        win::OpenKey(HKEY_LOCAL_MACHINE, key, false, base::ProgramRegistryView());
     if (!opened) return ERROR_FILE_NOT_FOUND;
     DWORD subkeys = 0, values = 0;
     if (RegQueryInfoKeyA(opened.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr,
@@ -524,14 +497,14 @@ unsigned long RemovalSystem::DeleteEmptyKey(const std::string& key) {
     if (subkeys || values) return ERROR_DIR_NOT_EMPTY;
   }
   return static_cast<unsigned long>(
-      RegDeleteKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), setup::ProgramRegistryView(), 0));
+      RegDeleteKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), base::ProgramRegistryView(), 0));
 }
 unsigned long RemovalSystem::DeleteKeyTree(const std::string& key) {
   // Named below its parent, opened in the program's view: then the key itself goes too.
   const std::size_t slash = key.rfind('\\');
   if (slash == std::string::npos) return ERROR_INVALID_PARAMETER;  // never a root's own key
   const win::RegKey parent = win::OpenKey(HKEY_LOCAL_MACHINE, key.substr(0, slash), false,
-                                          setup::ProgramRegistryView());
+                                          base::ProgramRegistryView());
   if (!parent) return GetLastError() == ERROR_FILE_NOT_FOUND ? 0 : GetLastError();
   const LONG result = RegDeleteTreeA(parent.get(), key.substr(slash + 1).c_str());
   return result == ERROR_FILE_NOT_FOUND ? 0 : static_cast<unsigned long>(result);
@@ -549,8 +522,8 @@ RemovalSystem& SystemRemoval() {
   return system;
 }
 
-RemovalReport RemoveInstallation(const Installation& installation, RemovalView& view,
-                                 RemovalSystem& system, setup::InstallLog& log) {
+RemovalReport RemoveInstallation(const CheckedInstallation& installation, RemovalView& view,
+                                 RemovalSystem& system, base::ProgramLog& log) {
   view.SetLabel(L"Подготовка...");
   Removal removal(installation, view, system, log);
   return removal.Run();

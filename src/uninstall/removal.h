@@ -10,22 +10,11 @@
 #include <vector>
 
 #include "core/removal_plan.h"
-#include "setup/run/install_log.h"
-#include "uninstall/installation.h"
+#include "base/program_log.h"
+#include "uninstall/record_check.h"
+#include "uninstall/removal_view.h"
 
 namespace uninstall {
-
-// What a removal shows and asks.
-class RemovalView {
- public:
-  virtual ~RemovalView() = default;
-  virtual void SetLabel(const std::wstring& text) = 0;
-  virtual void SetGaugeMax(std::int32_t max) = 0;
-  virtual void SetGaugePosition(std::int32_t position) = 0;
-  // The person confirmed cancelling: the removal stops between two items.
-  virtual bool Aborted() const = 0;
-  virtual void Pump() = 0;
-};
 
 // Every removal of a file, folder or registry item; each returns 0 or the system's error code.
 class RemovalSystem {
@@ -47,26 +36,7 @@ class RemovalSystem {
 
 RemovalSystem& SystemRemoval();
 
-struct RemovalReport {
-  std::vector<std::string> kept;    // paths kept by rule (ANSI), in order
-  struct Failure {
-    std::string what;  // "file", "folder", "registry value", ...
-    std::string path;
-  };
-  std::vector<Failure> failed;  // items that could be neither removed nor scheduled
-  bool restartNeeded = false;
-  bool cancelled = false;
-  // The record and the uninstall entry are gone: what the running uninstaller holds (its file
-  // and these folders, deepest first) is left to be removed after it has ended.
-  bool entryRemoved = false;
-  std::vector<std::string> foldersHoldingTheUninstaller;
-};
-
-// How long a file in use is retried before it is left to the next restart.
-inline constexpr int kInUseRetries = 10;
-inline constexpr unsigned long kInUseRetryPauseMs = 500;
-
-RemovalReport RemoveInstallation(const Installation& installation, RemovalView& view,
-                                 RemovalSystem& system, setup::InstallLog& log);
+RemovalReport RemoveInstallation(const CheckedInstallation& installation, RemovalView& view,
+                                 RemovalSystem& system, base::ProgramLog& log);
 
 }  // namespace uninstall

@@ -2,54 +2,30 @@
 
 namespace uninstall {
 
-int ExitCodeOf(RemovalOutcome outcome) {
+base::Ending EndingOf(RemovalOutcome outcome) {
   switch (outcome) {
     case RemovalOutcome::kRemoved:
+      return {L"removed", 0};
     case RemovalOutcome::kHelpShown:
-      return 0;
+      return {L"help shown", 0};
     case RemovalOutcome::kBadCommandLine:
+      return {L"bad command line", 1};
     case RemovalOutcome::kStartFailed:
-      return 1;
+      return {L"the program could not start", 1};
     case RemovalOutcome::kDeclined:
-      return 2;
+      return {L"declined: nothing changed", 2};
     case RemovalOutcome::kNothingChanged:
-      return 3;
+      return {L"nothing changed", 3};
     case RemovalOutcome::kErrors:
-      return 4;
+      return {L"finished with errors: entry and record kept", 4};
     case RemovalOutcome::kCancelled:
-      return 5;
+      return {L"cancelled", 5};
     case RemovalOutcome::kAlreadyRunning:
-      return 6;
+      return {L"another installation or uninstallation is running", 6};
     case RemovalOutcome::kRestartNeeded:
-      return 3010;
+      return {L"removed; a restart completes the removal", 3010};
   }
-  return 1;
-}
-
-const wchar_t* Describe(RemovalOutcome outcome) {
-  switch (outcome) {
-    case RemovalOutcome::kRemoved:
-      return L"removed";
-    case RemovalOutcome::kHelpShown:
-      return L"help shown";
-    case RemovalOutcome::kBadCommandLine:
-      return L"bad command line";
-    case RemovalOutcome::kStartFailed:
-      return L"the program could not start";
-    case RemovalOutcome::kDeclined:
-      return L"declined: nothing changed";
-    case RemovalOutcome::kNothingChanged:
-      return L"nothing changed";
-    case RemovalOutcome::kErrors:
-      return L"finished with errors: entry and record kept";
-    case RemovalOutcome::kCancelled:
-      return L"cancelled";
-    case RemovalOutcome::kAlreadyRunning:
-      return L"another installation or uninstallation is running";
-    case RemovalOutcome::kRestartNeeded:
-      return L"removed; a restart completes the removal";
-  }
-  return L"";
+  return {L"", 1};
 }
 
 }  // namespace uninstall

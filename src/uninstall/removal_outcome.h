@@ -1,6 +1,8 @@
 // How a start of the uninstaller ended, and the table that turns it into its exit code.
 #pragma once
 
+#include "base/program_log.h"
+
 namespace uninstall {
 
 enum class RemovalOutcome {
@@ -16,9 +18,9 @@ enum class RemovalOutcome {
   kRestartNeeded,   // removed; a restart completes the removal
 };
 
-int ExitCodeOf(RemovalOutcome outcome);
-
-// A few words for the log.
-const wchar_t* Describe(RemovalOutcome outcome);
+// The exit code and a few words for the log: the one table of the uninstaller's endings.
+base::Ending EndingOf(RemovalOutcome outcome);
+inline int ExitCodeOf(RemovalOutcome outcome) { return EndingOf(outcome).exitCode; }
+inline const wchar_t* Describe(RemovalOutcome outcome) { return EndingOf(outcome).words; }
 
 }  // namespace uninstall

@@ -1,29 +1,45 @@
-// The views of a removal: the progress window (the wizard's frame and header on its "Progress"
-// layout, captioned "Удаление программы"), shown with a person and under /SILENT, and the view
-// of /VERYSILENT, which shows nothing.
+// The views of a removal, one per mode: the progress window (the installer's frame and header,
+// captioned "Удаление программы") under /SILENT, the same window with a person's question before
+// and final box after, and /VERYSILENT's, which shows nothing.
 #pragma once
 
-#include "setup/wizard/form_main.h"
-#include "uninstall/removal.h"
+#include "base/ui/progress/progress_window.h"
+#include "uninstall/removal_view.h"
 
 namespace uninstall {
 
-class RemovalWindow : public setup::TFormMain, public RemovalView {
+// The uninstaller's title: its window's caption, its boxes' and the help box's.
+inline constexpr wchar_t kUninstallerTitle[] = L"Удаление программы";
+
+// /SILENT: the progress window, whose "Прервать" asks; no question and no final box.
+class RemovalWindow : public base::ProgressWindow, public RemovalView {
  public:
   RemovalWindow();
   void SetLabel(const std::wstring& text) override { SetFileLabel(text); }
   // The gauge counts the record's items.
   void SetGaugeMax(std::int32_t max) override {
-    setup::TFormMain::SetGaugeMax(max);
+    ProgressWindow::SetGaugeMax(max);
     SetGaugeVisible(true);
   }
   void SetGaugePosition(std::int32_t position) override {
-    setup::TFormMain::SetGaugePosition(position);
+    ProgressWindow::SetGaugePosition(position);
   }
-  bool Aborted() const override { return setup::TFormMain::Aborted(); }
-  void Pump() override { setup::TFormMain::Pump(); }
+  bool Aborted() const override { return ProgressWindow::Aborted(); }
+  void Pump() override { ProgressWindow::Pump(); }
+  void RemovalBegins() override { ShowProgressPage(); }
+  void RemovalEnds() override;
 };
 
+// With a person: the question, the record's error and the final box as well.
+class PersonRemovalWindow : public RemovalWindow {
+ public:
+  bool ConfirmRemoval(const std::string& title, base::ProgramLog& log) override;
+  void ShowRecordError(const std::string& recordPath) override;
+  void ShowReport(const std::string& title, const RemovalReport& report,
+                  RemovalOutcome outcome) override;
+};
+
+// /VERYSILENT: nothing to see, nothing to cancel.
 class WindowlessRemovalView : public RemovalView {
  public:
   void SetLabel(const std::wstring&) override {}
@@ -32,5 +48,8 @@ class WindowlessRemovalView : public RemovalView {
   bool Aborted() const override { return false; }
   void Pump() override;
 };
+
+// The final box's text: removed, what was kept, and a restart when one is needed.
+std::wstring FinalText(const std::string& title, const RemovalReport& report);
 
 }  // namespace uninstall

@@ -3,8 +3,8 @@
 #include <cwchar>
 
 #include "core/command_line.h"
-#include "setup/app/single_instance.h"
-#include "setup/run/pending_renames.h"
+#include "base/single_instance.h"
+#include "base/pending_renames.h"
 #include "win32/files.h"
 #include "win32/handles.h"
 #include "win32/security.h"
@@ -12,8 +12,6 @@
 
 namespace uninstall {
 namespace {
-
-constexpr wchar_t kHelperSwitch[] = L"/REMOVE-AFTER-EXIT";
 
 std::string Quoted(const std::string& text) {
   return "\"" + text + "\"";
@@ -170,7 +168,7 @@ std::optional<FileIdentity> IdentityFrom(const std::wstring& text) {
 
 // Deletes the file through the handle that was checked to be the file that ran.
 // settled: the paths whose restart entries are no longer wanted (removed, or another file now).
-void DeleteIfItRan(const std::string& path, const FileIdentity& ran, setup::InstallLog& log,
+void DeleteIfItRan(const std::string& path, const FileIdentity& ran, base::ProgramLog& log,
                    std::vector<std::string>& settled) {
   const win::FileHandle file(CreateFileA(path.c_str(), DELETE | FILE_READ_ATTRIBUTES |
                                                            FILE_WRITE_ATTRIBUTES,
@@ -199,7 +197,7 @@ void DeleteIfItRan(const std::string& path, const FileIdentity& ran, setup::Inst
 
 // Removes the folder when it is still the one the uninstaller named (the same volume and index,
 // whatever names lead to it now) and empty; deleted through the handle it checked.
-void RemoveFolderIfEmpty(const std::string& path, const win::FileId& id, setup::InstallLog& log,
+void RemoveFolderIfEmpty(const std::string& path, const win::FileId& id, base::ProgramLog& log,
                          std::vector<std::string>& settled) {
   win::FileHandle folder = OpenFolder(path, DELETE | FILE_READ_ATTRIBUTES);
   if (!folder) {
@@ -241,7 +239,7 @@ std::optional<FileIdentity> IdentityOf(const std::string& path) {
   return IdentityOfOpened(file.get());
 }
 
-bool StartSelfRemoval(const SelfRemoval& task, setup::InstallLog& log) {
+bool StartSelfRemoval(const SelfRemoval& task, base::ProgramLog& log) {
   const HelperCopy copy = CopyOfTheRunningProgram();
   const std::wstring& helper = copy.program;
   if (helper.empty()) {
@@ -258,7 +256,7 @@ bool StartSelfRemoval(const SelfRemoval& task, setup::InstallLog& log) {
   if (process) inherited.push_back(process.get());
   if (logFile) inherited.push_back(logFile.get());
 
-  std::wstring commandLine = L"\"" + helper + L"\" " + kHelperSwitch + L" " +
+  std::wstring commandLine = L"\"" + helper + L"\" " + dt::kUninstallerSwitches.helperSwitch + L" " +
                              HandleText(process.get()) + L" " +
                              (logFile ? HandleText(logFile.get()) : L"0") + L" " +
                              IdentityText(task.identity) + L" \"" +
@@ -288,43 +286,37 @@ bool StartSelfRemoval(const SelfRemoval& task, setup::InstallLog& log) {
   return true;
 }
 
-bool IsHelperCommandLine(std::wstring_view commandLine) {
-  const std::vector<std::wstring> arguments = dt::SplitArguments(commandLine);
-  return arguments.size() >= 2 && arguments[1] == kHelperSwitch;
-}
-
-int RunHelper(std::wstring_view commandLine) {
-  // program, switch, process, log, identity, uninstaller, then each folder's id and path
-  const std::vector<std::wstring> arguments = dt::SplitArguments(commandLine);
-  if (arguments.size() < 6) return 1;
-  const HANDLE uninstaller = HandleFrom(arguments[2]);
-  const auto identity = IdentityFrom(arguments[4]);
+int RunHelper(const std::vector<std::wstring>& arguments) {
+  // process, log, identity, uninstaller, then each folder's id and path
+  if (arguments.size() < 4) return 1;
+  const HANDLE uninstaller = HandleFrom(arguments[0]);
+  const auto identity = IdentityFrom(arguments[2]);
   if (!uninstaller || !identity) return 1;
   const win::KernelHandle process(uninstaller);
-  const HANDLE logFile = HandleFrom(arguments[3]);
-  setup::InstallLog log =
-      setup::InstallLog::Continue(logFile ? win::FileHandle(logFile) : win::FileHandle());
+  const HANDLE logFile = HandleFrom(arguments[1]);
+  base::ProgramLog log =
+      base::ProgramLog::Continue(logFile ? win::FileHandle(logFile) : win::FileHandle());
 
   // Only as the helper the uninstaller started: the handle it passed is a process's.
   if (GetProcessId(process.get()) == 0 ||
       WaitForSingleObject(process.get(), INFINITE) != WAIT_OBJECT_0) {
     return 1;
   }
-  const setup::SingleInstance instance;
+  const base::SingleInstance instance;
   if (!instance.Held()) {
     log.Write(L"helper: an installation or uninstallation runs; the uninstaller and its folders "
               L"go at the next restart");
     return 0;
   }
   std::vector<std::string> settled;
-  DeleteIfItRan(win::WideToAnsi(arguments[5]), *identity, log, settled);
-  for (std::size_t i = 6; i + 1 < arguments.size(); i += 2) {
+  DeleteIfItRan(win::WideToAnsi(arguments[3]), *identity, log, settled);
+  for (std::size_t i = 4; i + 1 < arguments.size(); i += 2) {
     if (const auto id = FileIdFrom(arguments[i])) {
       RemoveFolderIfEmpty(win::WideToAnsi(arguments[i + 1]), *id, log, settled);
     }
   }
   // Their deletes at the next restart are no longer wanted.
-  setup::PendingRenames pending = setup::PendingRenames::Read();
+  base::PendingRenames pending = base::PendingRenames::Read();
   for (const std::string& path : settled) pending.AfterRemoval(path, log);
   log.Write(L"helper: done");
   return 0;

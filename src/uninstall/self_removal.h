@@ -17,7 +17,7 @@
 #include <string_view>
 #include <vector>
 
-#include "setup/run/install_log.h"
+#include "base/program_log.h"
 
 namespace uninstall {
 
@@ -44,11 +44,10 @@ struct SelfRemoval {
 // Copies the running program into the temporary folder and starts the copy as the helper, with
 // this process and the log inherited. Logged; false when the helper could not be started (the
 // restart then does it all).
-bool StartSelfRemoval(const SelfRemoval& task, setup::InstallLog& log);
+bool StartSelfRemoval(const SelfRemoval& task, base::ProgramLog& log);
 
-// The helper's command line: the program, then this switch.
-bool IsHelperCommandLine(std::wstring_view commandLine);
-// The helper's work; its exit code (0, or 1 for a command line it does not understand).
-int RunHelper(std::wstring_view commandLine);
+// The helper's work, for the arguments after its switch (dt::kUninstallerSwitches); its exit
+// code (0, or 1 for a command line it does not understand).
+int RunHelper(const std::vector<std::wstring>& arguments);
 
 }  // namespace uninstall

@@ -1,16 +1,16 @@
-// What the uninstaller does when started: reads its command line, shows the help, or checks the
-// record, asks, removes and reports, with or without a person; keeps one installation or
-// uninstallation at a time; writes the log; and decides the exit code.
+// The uninstaller as a program: its description for the shell (base/ui/program_shell.h), its help,
+// and its body: the record checked, the person asked, the removal and its report, with or without
+// a person; or, in its helper form, the removal of the uninstaller itself after it has ended.
 #pragma once
 
 #include <string>
-#include <string_view>
+
+#include "base/ui/program_shell.h"
 
 namespace uninstall {
 
-// Runs the uninstaller for the command line the system handed over (the program's name first)
-// and returns the exit code.
-int UninstallMain(std::wstring_view commandLine);
+// Uninstaller.exe: what the shell needs to know of it, and its work.
+base::ProgramDescription UninstallerProgram();
 
 // The help box's text.
 std::wstring HelpText();

@@ -7,9 +7,9 @@
 #include <cstdio>
 #include <optional>
 
+#include "base/started_programs.h"
 #include "core/install_record.h"
 #include "core/product.h"
-#include "setup/run/registration.h"
 #include "win32/handles.h"
 #include "win32/sha256.h"
 #include "win32/wide_text.h"
@@ -63,7 +63,7 @@ std::optional<std::string> HashOf(HANDLE file) {
 // Holds the file when its SHA-256 is the one the anchored record gives; null (and logged why)
 // otherwise.
 win::FileHandle HoldRecorded(const dt::RemovalPlan& plan, const std::string& path,
-                             setup::InstallLog& log) {
+                             base::ProgramLog& log) {
   if (!WrittenByTheInstaller(plan, path)) {
     log.WriteAnsi("not unregistered: the record does not say that the installer wrote " +
                   Quoted(path));
@@ -87,21 +87,8 @@ win::FileHandle HoldRecorded(const dt::RemovalPlan& plan, const std::string& pat
   return file;
 }
 
-// Waits for the process, pumping the view, for at most the timeout. True when it ended.
-bool WaitForTool(HANDLE process, RemovalView& view) {
-  const ULONGLONG end = GetTickCount64() + kUnregisterTimeoutMs;
-  for (ULONGLONG now = GetTickCount64(); now < end; now = GetTickCount64()) {
-    const DWORD woken = MsgWaitForMultipleObjects(1, &process, FALSE,
-                                                  static_cast<DWORD>(end - now), QS_ALLINPUT);
-    if (woken == WAIT_OBJECT_0) return true;
-    if (woken != WAIT_OBJECT_0 + 1) return false;
-    view.Pump();
-  }
-  return WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
-}
-
 void UnregisterLibrary(const std::string& folder, const dt::RemovalPlan& plan, RemovalView& view,
-                       setup::InstallLog& log) {
+                       base::ProgramLog& log) {
   const std::string tool = folder + "\\" + product::kRegisterTool;
   const std::string library = folder + "\\" + product::kLibrary;
   const win::FileHandle heldTool = HoldRecorded(plan, tool, log);
@@ -111,13 +98,14 @@ void UnregisterLibrary(const std::string& folder, const dt::RemovalPlan& plan, R
 
   const std::string commandLine = Quoted(tool) + " /u /s " + Quoted(library);
   const win::KernelHandle process =
-      setup::StartProgram(tool, "/u /s " + Quoted(library), /*minimised=*/true);
+      base::StartProgram(tool, "/u /s " + Quoted(library), /*minimised=*/true);
   if (!process) {
     log.WriteAnsi("unregistering tool not started (system error " +
                   std::to_string(GetLastError()) + "): " + commandLine);
     return;
   }
-  if (!WaitForTool(process.get(), view)) {
+  if (!base::WaitPumping({process.get()}, std::chrono::milliseconds(kUnregisterTimeoutMs),
+                         [&view] { view.Pump(); })) {
     log.WriteAnsi("unregistering tool did not end within " +
                   std::to_string(kUnregisterTimeoutMs / 1000) + " s: " + commandLine);
     return;
@@ -133,7 +121,7 @@ void UnregisterLibrary(const std::string& folder, const dt::RemovalPlan& plan, R
 // and only a type library file ("MSFT" or "SLTG" at its start): never a module, whose code could
 // run.
 void UnregisterTypeLibrary(const std::string& folder, const dt::RemovalPlan& plan,
-                           setup::InstallLog& log) {
+                           base::ProgramLog& log) {
   // Checked like the tool and the library: a planted type library could name another library's
   // identity, whose registration would go.
   const std::string path = folder + "\\" + product::kTypeLibrary;
@@ -173,7 +161,7 @@ void UnregisterTypeLibrary(const std::string& folder, const dt::RemovalPlan& pla
 }  // namespace
 
 void UnregisterLibraries(const std::string& folder, const dt::RemovalPlan& plan, RemovalView& view,
-                         setup::InstallLog& log) {
+                         base::ProgramLog& log) {
   UnregisterLibrary(folder, plan, view, log);
   UnregisterTypeLibrary(folder, plan, log);
 }

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "core/removal_plan.h"
-#include "setup/run/install_log.h"
+#include "base/program_log.h"
 #include "uninstall/removal.h"
 
 namespace uninstall {
@@ -21,6 +21,6 @@ inline constexpr unsigned long kUnregisterTimeoutMs = 60'000;
 // folder: the installation folder (ANSI code page, no trailing backslash); plan: the anchored
 // record's plan (the caller passes no unanchored plan). The view is pumped while the tool runs.
 void UnregisterLibraries(const std::string& folder, const dt::RemovalPlan& plan, RemovalView& view,
-                         setup::InstallLog& log);
+                         base::ProgramLog& log);
 
 }  // namespace uninstall

@@ -79,4 +79,35 @@ TEST(ParseCommandLine, NamesTheFirstUnacceptableArgument) {
   EXPECT_EQ(c.mode, dt::RunMode::kSilent);
 }
 
+// The uninstaller takes the same switches but the installer's own; its helper form is recognised
+// only as the first argument, exactly, and hands its arguments over unread.
+TEST(ParseCommandLine, TheUninstallerRefusesTheInstallersSwitchesAndKnowsItsHelperForm) {
+  for (const wchar_t* line : {L"u /DIR=C:\\Korvu", L"u /sp-", L"u -DIR=D:\\K", L"u /SILENT /SP-"}) {
+    const auto c = dt::ParseCommandLine(line, dt::kUninstallerSwitches);
+    EXPECT_TRUE(c.Bad()) << line;
+    EXPECT_FALSE(dt::ParseCommandLine(line).Bad()) << line;  // the installer's own
+  }
+  EXPECT_EQ(dt::ParseCommandLine(L"u /SILENT /SP- /DIR=x", dt::kUninstallerSwitches).badArgument,
+            L"/SP-");
+  auto c = dt::ParseCommandLine(L"u /VERYSILENT /LOG=C:\\l.txt /NORESTART",
+                                dt::kUninstallerSwitches);
+  EXPECT_FALSE(c.Bad());
+  EXPECT_EQ(c.mode, dt::RunMode::kVerySilent);
+
+  c = dt::ParseCommandLine(L"\"C:\\h\\Uninstaller.exe\" /REMOVE-AFTER-EXIT 12 0 \"C:\\a b\"",
+                           dt::kUninstallerSwitches);
+  ASSERT_TRUE(c.helper);
+  EXPECT_EQ(*c.helper, (std::vector<std::wstring>{L"12", L"0", L"C:\\a b"}));
+  EXPECT_FALSE(c.Bad());
+  // Anywhere else, in another spelling, or to the installer, it is an unknown switch.
+  for (const auto& [line, switches] :
+       {std::pair{L"u /SILENT /REMOVE-AFTER-EXIT 1", dt::kUninstallerSwitches},
+        std::pair{L"u /remove-after-exit 1", dt::kUninstallerSwitches},
+        std::pair{L"u /REMOVE-AFTER-EXIT 1", dt::kInstallerSwitches}}) {
+    c = dt::ParseCommandLine(line, switches);
+    EXPECT_FALSE(c.helper) << line;
+    EXPECT_TRUE(c.Bad()) << line;
+  }
+}
+
 }  // namespace

@@ -11,9 +11,9 @@
 #include "fake_view.h"
 #include "setup/run/install_fixture.h"
 #include "setup/run/install_sequence.h"
-#include "setup/run/shared_files.h"
+#include "base/shared_files.h"
 #include "support/registry_value_guard.h"
-#include "uninstall/installation.h"
+#include "uninstall/record_check.h"
 #include "uninstall/unregistration.h"
 #include "win32/registry.h"
 #include "win32/wide_text.h"
@@ -83,16 +83,16 @@ class RemovalTest : public testing_support::InstallFixture {
   }
   void Install() {
     CreateDirectoryA((temp / "Program Files").c_str(), nullptr);
-    setup::PrepareInstallFolder(target);
+    setup::PrepareInstallFolder(state, target);
     testing_support::FakeView view;
-    ASSERT_TRUE(setup::RunInstall(view, setup::SystemRegistry()));
+    ASSERT_TRUE(setup::RunInstall(state, view, setup::SystemRegistry()));
   }
   uninstall::RemovalReport Remove() {
-    const auto found = uninstall::FindInstallation(target, setup::NoLog());
+    const auto found = uninstall::FindInstallation(target, base::NoLog());
     EXPECT_TRUE(found);
     if (!found) return {};
     NoView view;
-    return uninstall::RemoveInstallation(*found, view, removal, setup::NoLog());
+    return uninstall::RemoveInstallation(*found, view, removal, base::NoLog());
   }
   bool EntryThere() const {
     return static_cast<bool>(win::OpenKey(HKEY_LOCAL_MACHINE, testing_support::kUninstallKey, false));
@@ -134,11 +134,11 @@ TEST_F(RemovalTest, AFailedRemovalIsFinishedByTheNextRunAndAFileInUseWaitsForThe
 TEST_F(RemovalTest, ACancelledRemovalIsFinishedByTheNextRun) {
   WriteArchive("ProgramFiles.dt", {{"%InstallDir%\\a.txt", "a"}, {"%InstallDir%\\b.txt", "b"}});
   Install();
-  const auto found = uninstall::FindInstallation(target, setup::NoLog());
+  const auto found = uninstall::FindInstallation(target, base::NoLog());
   ASSERT_TRUE(found);
   CancellingView view(2);  // after the first item
   const uninstall::RemovalReport first =
-      uninstall::RemoveInstallation(*found, view, removal, setup::NoLog());
+      uninstall::RemoveInstallation(*found, view, removal, base::NoLog());
   EXPECT_TRUE(first.cancelled);
   EXPECT_FALSE(Exists(target + "\\b.txt"));  // the files go in the reverse order of the record
   EXPECT_TRUE(Exists(target + "\\a.txt"));
@@ -160,7 +160,7 @@ TEST_F(RemovalTest, WhatOthersOwnStays) {
   char windows[MAX_PATH];
   GetWindowsDirectoryA(windows, MAX_PATH);
   const std::string shared = std::string(windows) + "\\korvu-removal-test.dll";
-  const testing_support::RegistryValueGuard count(HKEY_LOCAL_MACHINE, setup::kSharedDllsKey,
+  const testing_support::RegistryValueGuard count(HKEY_LOCAL_MACHINE, base::kSharedDllsKey,
                                                   shared);
   char system[MAX_PATH];
   GetSystemDirectoryA(system, MAX_PATH);
@@ -170,13 +170,13 @@ TEST_F(RemovalTest, WhatOthersOwnStays) {
                                    {"%WinDir%\\korvu-removal-test.dll", "common"},
                                    {"%System32%\\korvu-removal-test.hlp", "the product's"}});
   Install();
-  setup::AddSharedUse(shared, true);  // a second product uses it: 2 now
+  base::AddSharedUse(shared, true);  // a second product uses it: 2 now
 
   std::string record = ReadFileBytes(target + "\\Uninstaller.dat");
   std::string changed = record;
   changed[changed.size() / 2] ^= 1;
   WriteFileBytes(target + "\\Uninstaller.dat", changed);
-  EXPECT_FALSE(uninstall::FindInstallation(target, setup::NoLog()));
+  EXPECT_FALSE(uninstall::FindInstallation(target, base::NoLog()));
   WriteFileBytes(target + "\\Uninstaller.dat", record);
 
   const uninstall::RemovalReport report = Remove();
@@ -184,7 +184,7 @@ TEST_F(RemovalTest, WhatOthersOwnStays) {
   EXPECT_EQ(ReadFileBytes(target + "\\old.txt"), "ours");  // replaced, but not the product's
   EXPECT_EQ(ReadFileBytes(shared), "common");
   DWORD value = 0, size = sizeof value;
-  EXPECT_EQ(RegGetValueA(HKEY_LOCAL_MACHINE, setup::kSharedDllsKey, shared.c_str(),
+  EXPECT_EQ(RegGetValueA(HKEY_LOCAL_MACHINE, base::kSharedDllsKey, shared.c_str(),
                          RRF_RT_REG_DWORD, nullptr, &value, &size),
             ERROR_SUCCESS);
   EXPECT_EQ(value, 1u);
@@ -206,13 +206,13 @@ TEST_F(RemovalTest, UnregisteringRunsOnlyTheRecordedToolOnTheRecordedLibrary) {
   for (int i = 0; i < 300 && !Exists(ran); ++i) Sleep(50);  // the installer's own run of it
   ASSERT_TRUE(DeleteFileA(ran.c_str()));
 
-  const auto found = uninstall::FindInstallation(target, setup::NoLog());
+  const auto found = uninstall::FindInstallation(target, base::NoLog());
   ASSERT_TRUE(found);
   const dt::RemovalPlan plan = dt::MakeRemovalPlan(
       {found->checked.read, found->checked.anchoredLength, win::AnsiToUtf8(target)});
   const std::string logPath = temp / "unregister.log";
   const auto unregister = [&] {
-    setup::InstallLog log = setup::InstallLog::OpenFile(win::AnsiToWide(logPath));
+    base::ProgramLog log = base::ProgramLog::OpenFile(win::AnsiToWide(logPath));
     NoView view;
     uninstall::UnregisterLibraries(target, plan, view, log);
     return ReadFileBytes(logPath);

@@ -2,20 +2,15 @@
 
 #include <windows.h>
 
-#include <cstdio>
 #include <optional>
 #include <string>
 
-#include "core/command_line.h"
+#include "base/ui/standard_report.h"
 #include "core/product.h"
-#include "setup/dialogs/dialogs.h"
-#include "setup/wizard/form_main.h"
-#include "setup/run/install_log.h"
 #include "setup/run/run_outcome.h"
 #include "setup/unattended/unattended_install.h"
 #include "setup/unattended/unattended_views.h"
-#include "setup/app/single_instance.h"
-#include "setup/app/standard_report.h"
+#include "setup/wizard/form_main.h"
 #include "toolkit/application.h"
 #include "toolkit/error_report.h"
 #include "win32/wide_text.h"
@@ -23,78 +18,10 @@
 namespace setup {
 namespace {
 
-// The text in the ANSI code page, or nothing when the code page cannot hold it.
-std::optional<std::string> ExactAnsi(const std::wstring& text) {
-  if (text.empty()) return std::string();
-  BOOL lost = FALSE;
-  const int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(),
-                                    static_cast<int>(text.size()), nullptr, 0, nullptr, &lost);
-  if (n <= 0 || lost) return std::nullopt;
-  std::string ansi(static_cast<std::size_t>(n), '\0');
-  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), static_cast<int>(text.size()),
-                      ansi.data(), n, nullptr, &lost);
-  if (lost || win::AnsiToWide(ansi) != text) return std::nullopt;
-  return ansi;
-}
-
-std::wstring WindowsVersion() {
-  using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOW*);
-  OSVERSIONINFOW info{};
-  info.dwOSVersionInfoSize = sizeof info;
-  const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-  const auto get = ntdll ? reinterpret_cast<RtlGetVersionFn>(
-                               reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlGetVersion")))
-                         : nullptr;
-  if (!get || get(&info) != 0) return L"unknown";
-  wchar_t text[128];
-  swprintf(text, 128, L"%lu.%lu.%lu %ls", info.dwMajorVersion, info.dwMinorVersion,
-           info.dwBuildNumber, info.szCSDVersion);
-  std::wstring version = text;
-  while (!version.empty() && version.back() == L' ') version.pop_back();
-  return version;
-}
-
-std::wstring Elevation() {
-  HANDLE token = nullptr;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return L"unknown";
-  const win::KernelHandle owned(token);
-  TOKEN_ELEVATION elevation{};
-  DWORD size = 0;
-  if (!GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size)) {
-    return L"unknown";
-  }
-  return elevation.TokenIsElevated ? L"elevated" : L"not elevated";
-}
-
-const wchar_t* ModeName(dt::RunMode mode) {
-  switch (mode) {
-    case dt::RunMode::kWizard:
-      return L"wizard";
-    case dt::RunMode::kSilent:
-      return L"/SILENT";
-    case dt::RunMode::kVerySilent:
-      return L"/VERYSILENT";
-  }
-  return L"";
-}
-
-// Puts an error reporter in place for its lifetime and the previous one back afterwards.
-class ScopedErrorReporter {
- public:
-  explicit ScopedErrorReporter(tk::ErrorReporter reporter)
-      : previous_(tk::SetErrorReporter(std::move(reporter))) {}
-  ~ScopedErrorReporter() { tk::SetErrorReporter(std::move(previous_)); }
-  ScopedErrorReporter(const ScopedErrorReporter&) = delete;
-  ScopedErrorReporter& operator=(const ScopedErrorReporter&) = delete;
-
- private:
-  tk::ErrorReporter previous_;
-};
-
-Outcome ShowWizard(const std::optional<std::string>& folder, InstallLog& log) {
+Outcome ShowWizard(const std::optional<std::string>& folder, base::ProgramLog& log) {
   tk::Application app;  // COM for this thread
   app.SetTitle(kApplicationTitle);
-  InstallStandardErrorReport();
+  base::InstallStandardErrorReport(kApplicationTitle);
   TFormMain form;  // creates the window; FormCreate runs
   form.UseLog(log);
   if (folder) form.SetInstallPath(*folder);
@@ -104,13 +31,12 @@ Outcome ShowWizard(const std::optional<std::string>& folder, InstallLog& log) {
   return form.EndedWith();
 }
 
-Outcome InstallUnattendedIn(dt::RunMode mode, const std::string& folder, InstallLog& log) {
+Outcome InstallUnattendedIn(dt::RunMode mode, const std::string& folder, base::ProgramLog& log) {
   // Unattended runs have no folder browser, the one part of the program that needs COM.
   tk::Application app(tk::Application::Com::kNotNeeded);
   app.SetTitle(kApplicationTitle);
   // What the wizard would report in a box goes to the log, while the log is there.
-  const ScopedErrorReporter toLog(
-      [&log](const std::wstring& message) { log.Write(L"error: " + tk::WithFullStop(message)); });
+  const base::ScopedErrorReporter toLog(base::ReportToLog(log));
   try {
     if (mode == dt::RunMode::kVerySilent) {
       UnattendedView view(log);
@@ -126,11 +52,18 @@ Outcome InstallUnattendedIn(dt::RunMode mode, const std::string& folder, Install
   }
 }
 
+base::Ending Install(base::ProgramStart& start) {
+  if (!start.options.Unattended()) return EndingOf(ShowWizard(start.folder, start.log));
+  return EndingOf(InstallUnattendedIn(
+      start.options.mode, start.folder.value_or(product::kDefaultInstallFolder), start.log));
+}
+
 }  // namespace
 
 std::wstring HelpText() {
   const std::wstring defaultFolder = win::AnsiToWide(product::kDefaultInstallFolder);
-  return std::wstring(L"Установка программы Korvu ") + product::kVersionW + L".\n\n"
+  return L"Установка программы " + win::AnsiToWide(product::kName) + L" " + product::kVersionW +
+         L".\n\n"
          L"Setup.exe [параметры]\n\n"
          L"/SILENT\tустановка без вопросов: видна только страница хода установки\n"
          L"/VERYSILENT, /S\tустановка без окон и сообщений\n"
@@ -150,54 +83,32 @@ std::wstring HelpText() {
          L"7\tнедостаточно места на диске";
 }
 
-int SetupMain(std::wstring_view commandLine) {
-  dt::CommandLine options = dt::ParseCommandLine(commandLine);
-  // No system box may wait for a person in an unattended run, from its first disk access on (the log
-  // may be on a drive without a medium): no critical-error box, no open-file error box.
-  if (options.Unattended()) SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-  if (options.help) {
-    MessageBoxW(nullptr, HelpText().c_str(), kApplicationTitle, MB_OK | MB_ICONINFORMATION);
-    return ExitCodeOf(Outcome::kHelpShown);
-  }
+void ActivateRunningInstaller() {
+  // The class and the caption both: another program may well have a window of the same class.
+  HWND window = FindWindowW(base::kProgressWindowClass, kApplicationTitle);
+  if (!window) return;
+  if (IsIconic(window)) ShowWindow(window, SW_RESTORE);
+  SetForegroundWindow(GetLastActivePopup(window));
+}
 
-  // Paths the ANSI code page cannot hold cannot be used: the program works on ANSI paths.
-  std::optional<std::string> folder;
-  if (options.dir) {
-    folder = ExactAnsi(*options.dir);
-    if (!folder && !options.Bad()) options.badArgument = L"/DIR=" + *options.dir;
-  }
-  if (options.logFile && !ExactAnsi(*options.logFile) && !options.Bad()) {
-    options.badArgument = L"/LOG=" + *options.logFile;
-  }
-
-  InstallLog log = OpenLogFor(options, L"Setup");
-  const ResultLine result(log);
-  const auto end = [&result](Outcome outcome) {
-    return result(Describe(outcome), ExitCodeOf(outcome));
-  };
-  log.WriteAnsi(std::string("Setup of ") + product::kProgramTitle + ", " + product::kVersionLabel);
-  log.Write(L"command line: " + std::wstring(commandLine));
-  log.Write(L"Windows " + WindowsVersion() + L", " + Elevation() + L", mode " +
-            ModeName(options.mode));
-
-  if (options.Bad()) {
-    log.Write(L"bad command line argument: " + options.badArgument);
-    if (!options.Unattended()) {
-      ShowErrorBox(L"", L"Неверный параметр командной строки: " + options.badArgument +
-                            L"\rСписок параметров: Setup.exe /?");
-    }
-    return end(Outcome::kBadCommandLine);
-  }
-
-  const SingleInstance instance;
-  if (!instance.Held()) {
-    log.Write(L"another installation or uninstallation is running");
-    if (!options.Unattended()) ActivateRunningInstaller();
-    return end(Outcome::kAlreadyRunning);
-  }
-
-  if (!options.Unattended()) return end(ShowWizard(folder, log));
-  return end(InstallUnattendedIn(options.mode, folder.value_or(product::kDefaultInstallFolder), log));
+base::ProgramDescription SetupProgram() {
+  base::ProgramDescription program;
+  program.title = kApplicationTitle;
+  program.fileName = L"Setup.exe";
+  program.logKind = L"Setup";
+  program.logHeading = std::string("Setup of ") + product::kProgramTitle + ", " +
+                       product::kVersionLabel;
+  program.switches = dt::kInstallerSwitches;
+  program.helpText = HelpText;
+  program.helpShown = EndingOf(Outcome::kHelpShown);
+  program.badCommandLine = EndingOf(Outcome::kBadCommandLine);
+  program.alreadyRunning = EndingOf(Outcome::kAlreadyRunning);
+  program.startFailed = EndingOf(Outcome::kStartFailed);
+  program.helpBesideBadArgument = true;
+  program.ansiPathsAndEnvironment = true;
+  program.showRunningOne = ActivateRunningInstaller;
+  program.body = Install;
+  return program;
 }
 
 }  // namespace setup

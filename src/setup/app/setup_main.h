@@ -1,18 +1,20 @@
-// What the program does when started: reads its command line, shows the help or the wizard, or
-// installs unattended; keeps one installation at a time; writes the log; and decides the
-// exit code.
+// The installer as a program: its description for the shell (base/ui/program_shell.h), its help,
+// and its body: the wizard, or an unattended installation.
 #pragma once
 
 #include <string>
-#include <string_view>
+
+#include "base/ui/program_shell.h"
 
 namespace setup {
 
-// Runs the program for the command line the system handed over (the program's name first) and
-// returns the exit code.
-int SetupMain(std::wstring_view commandLine);
+// Setup.exe: what the shell needs to know of it, and its work.
+base::ProgramDescription SetupProgram();
 
 // The help box's text: every switch with a few words, then the exit codes.
 std::wstring HelpText();
+
+// Brings the running installer's wizard window to the front, when there is one.
+void ActivateRunningInstaller();
 
 }  // namespace setup

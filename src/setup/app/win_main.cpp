@@ -1,18 +1,8 @@
-// The program entry: keep planted DLLs out, then the program with its command line.
+// The installer's entry: the program shell over the installer's description.
 #include <windows.h>
 
-#include "setup/app/dll_search.h"
 #include "setup/app/setup_main.h"
-#include "setup/run/run_outcome.h"
-#include "toolkit/error_report.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-  setup::KeepPlantedDllsOut();
-  try {
-    return setup::SetupMain(GetCommandLineW());
-  } catch (...) {
-    // Nothing may leave WinMain as an exception: report it and end.
-    tk::ReportCurrentException();
-    return setup::ExitCodeOf(setup::Outcome::kStartFailed);
-  }
+  return base::ProgramMain(setup::SetupProgram(), GetCommandLineW());
 }

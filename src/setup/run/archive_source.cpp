@@ -1,7 +1,6 @@
 #include "setup/run/archive_source.h"
 
 #include "core/bundle_format.h"
-#include "setup/run/globals.h"
 #include "win32/file_source.h"
 #include "win32/files.h"
 #include "win32/window_source.h"
@@ -84,9 +83,9 @@ ArchiveSources ArchivesOf(const std::string& programPath, const std::string& fol
   return {archive(0), archive(1)};
 }
 
-ArchiveSources ArchivesOfThisProgram() {
+ArchiveSources ArchivesOfThisProgram(const std::string& sourceDir) {
   // Without its own path the program cannot read its headers, and so fails to open its archives.
-  return ArchivesOf(win::ProgramFilePath().value_or(std::string()), SourceDir);
+  return ArchivesOf(win::ProgramFilePath().value_or(std::string()), sourceDir);
 }
 
 }  // namespace setup

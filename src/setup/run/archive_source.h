@@ -44,7 +44,8 @@ ArchiveSources ArchivesBeside(const std::string& folder);
 // elsewhere, every archive fails to open. Otherwise the archives beside it, in `folder`.
 ArchiveSources ArchivesOf(const std::string& programPath, const std::string& folder);
 
-// The running Setup.exe's archives: ArchivesOf(its own file, SourceDir).
-ArchiveSources ArchivesOfThisProgram();
+// The running Setup.exe's archives: ArchivesOf(its own file, sourceDir), where sourceDir is the
+// run's SourceDir (the folder that holds it, unless a test says otherwise).
+ArchiveSources ArchivesOfThisProgram(const std::string& sourceDir);
 
 }  // namespace setup

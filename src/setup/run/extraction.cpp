@@ -14,11 +14,10 @@
 #include "core/gauge_scale.h"
 #include "core/text.h"
 #include "setup/run/folder_macros.h"
-#include "setup/run/globals.h"
-#include "setup/run/install_log.h"
-#include "setup/run/install_record.h"
+#include "base/program_log.h"
+#include "setup/run/run_record.h"
 #include "setup/run/safe_replace.h"
-#include "setup/run/shared_files.h"
+#include "base/shared_files.h"
 #include "win32/files.h"
 #include "win32/handles.h"
 #include "win32/wide_text.h"
@@ -109,15 +108,17 @@ enum class EntryOutcome { kNext, kStop };
 
 class ArchiveRun {
  public:
-  ArchiveRun(const std::string& archivePath, dt::ByteSource& archive, TMessages& messages,
-             bool overwrite, InstallView& view, InstallLog& log)
+  ArchiveRun(const std::string& archivePath, dt::ByteSource& archive, RunState& state,
+             TMessages& messages, bool overwrite, InstallView& view, base::ProgramLog& log)
       : archivePath_(archivePath),
         archive_(archive),
+        state_(state),
         messages_(messages),
         overwrite_(overwrite),
         view_(view),
         log_(log),
-        buffer_(kCopyBufferSize) {}
+        buffer_(kCopyBufferSize),
+        macros_(state.InstallFolder) {}
 
   EntryOutcome Unpack(const dt::TFileItem& item) {
     const dt::SplitResult parts = dt::SplitPath(item.Name);
@@ -148,8 +149,8 @@ class ArchiveRun {
       log_.Write(entry_ + L"kept (the file exists)");
       if (!IsInstallFolderEntry(parts.folder)) CountSharedUse(target, true);
     }
-    DoneBytes += *size;
-    view_.SetGaugePosition(dt::ToGauge(DoneBytes, TotalBytes));
+    state_.DoneBytes += *size;
+    view_.SetGaugePosition(dt::ToGauge(state_.DoneBytes, state_.TotalBytes));
     Pump();
     return EntryOutcome::kNext;
   }
@@ -187,7 +188,7 @@ class ArchiveRun {
       }
       if (copied.result == CopyResult::kDone) {
         renamePending.reset();
-        messages_.Written.Record(FileIdentity(target), static_cast<std::uint64_t>(size));
+        messages_.Written.Add(FileIdentity(target), static_cast<std::uint64_t>(size));
         log_.Write(entry_ + L"written");
         return EntryOutcome::kNext;
       }
@@ -221,7 +222,7 @@ class ArchiveRun {
   // question about it, as about any file. Nothing when the change may go ahead; otherwise what
   // became of the entry (stopped, or skipped without the change).
   std::optional<EntryOutcome> AnnounceOrAsk(std::string_view kind, const std::string& path) {
-    InstallRecord& record = messages_.Record;
+    base::RecordWriter& record = messages_.Record;
     for (int attempt = 1;; ++attempt) {
       if (record.Announce(kind, {path})) return std::nullopt;
       const DWORD error = GetLastError();
@@ -263,10 +264,10 @@ class ArchiveRun {
   // Adds this product's use to a shared file's count (runs that record only: a partial run of a
   // test leaves the machine's counts alone).
   void CountSharedUse(const std::string& target, bool existedBefore) {
-    InstallRecord& record = messages_.Record;
+    base::RecordWriter& record = messages_.Record;
     if (!record.Recording() || !record.Announce(dt::kRecordSharedPending, {target})) return;
     DWORD error = 0;
-    if (const auto before = AddSharedUse(target, existedBefore, &error)) {
+    if (const auto before = base::AddSharedUse(target, existedBefore, &error)) {
       record.Note(dt::kRecordShared, {target, *before});
       log_.WriteAnsi("shared file count raised: \"" + target + "\" (before: " + *before + ")");
     } else {
@@ -324,16 +325,17 @@ class ArchiveRun {
     }
     const CopyOutcome outcome = WriteNewFile(content, created, buffer_, pumpWhileCopying_);
     NoteFile(target, "created", StampOf(created.get()));  // also when cut to 0 bytes
-    if (outcome.result != CopyResult::kDone) messages_.Written.Record(FileIdentity(target), 0);
+    if (outcome.result != CopyResult::kDone) messages_.Written.Add(FileIdentity(target), 0);
     return outcome;
   }
 
   const std::string& archivePath_;
   dt::ByteSource& archive_;
+  RunState& state_;
   TMessages& messages_;
   const bool overwrite_;
   InstallView& view_;
-  InstallLog& log_;
+  base::ProgramLog& log_;
   std::vector<std::byte> buffer_;
   // While a payload of several buffers is copied, the view is pumped between buffers once a
   // screen refresh has passed since the last pump: the window repaints and its cancel button
@@ -351,13 +353,13 @@ class ArchiveRun {
 
 }  // namespace
 
-void UnpackArchive(const std::string& archivePath, TMessages& messages, bool overwrite,
-                   InstallView& view, InstallLog& log) {
-  UnpackArchive(*ArchiveFile(archivePath), messages, overwrite, view, log);
+void UnpackArchive(const std::string& archivePath, RunState& state, TMessages& messages,
+                   bool overwrite, InstallView& view, base::ProgramLog& log) {
+  UnpackArchive(*ArchiveFile(archivePath), state, messages, overwrite, view, log);
 }
 
-void UnpackArchive(const ArchiveSource& source, TMessages& messages, bool overwrite,
-                   InstallView& view, InstallLog& log) {
+void UnpackArchive(const ArchiveSource& source, RunState& state, TMessages& messages,
+                   bool overwrite, InstallView& view, base::ProgramLog& log) {
   const std::string& archivePath = source.Name();
   const std::unique_ptr<dt::ByteSource> opened = source.Open();
   if (!opened) {
@@ -379,7 +381,7 @@ void UnpackArchive(const ArchiveSource& source, TMessages& messages, bool overwr
               (overwrite ? L", replacing existing files" : L", keeping existing files"));
   }
 
-  ArchiveRun run(archivePath, archive, messages, overwrite, view, log);
+  ArchiveRun run(archivePath, archive, state, messages, overwrite, view, log);
   for (const dt::TFileItem& item : directory.items) {
     EntryOutcome outcome;
     try {

@@ -1,7 +1,6 @@
 #include "setup/run/folder_macros.h"
 
 #include "core/text.h"
-#include "setup/run/globals.h"
 #include "win32/folders.h"
 
 namespace setup {
@@ -18,10 +17,6 @@ std::string Expand(std::string_view path, const std::string& installFolder,
 
 }  // namespace
 
-std::string ExpandFolderMacros(std::string_view path) {
-  return ExpandFolderMacros(path, InstallFolder);
-}
-
 std::string ExpandFolderMacros(std::string_view path, const std::string& installFolder) {
   const std::string windows = win::GetWindowsDir();
   const std::string fonts = win::GetShellFolder("Fonts");
@@ -34,7 +29,7 @@ std::string FolderMacroExpander::Expand(std::string_view path) {
     std::string fonts = win::GetShellFolder("Fonts");
     sources_ = Sources{std::move(windows), std::move(fonts), win::GetSystemDir()};
   }
-  return setup::Expand(path, InstallFolder, sources_->windows, sources_->fonts, sources_->system);
+  return setup::Expand(path, installFolder_, sources_->windows, sources_->fonts, sources_->system);
 }
 
 }  // namespace setup

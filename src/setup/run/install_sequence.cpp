@@ -7,7 +7,6 @@
 #include "core/product.h"
 #include "setup/run/disk_space.h"
 #include "setup/run/extraction.h"
-#include "setup/run/globals.h"
 #include "setup/run/run_result.h"
 #include "setup/run/registration.h"
 #include "win32/files.h"
@@ -18,20 +17,20 @@ namespace setup {
 namespace {
 
 // Unpacks one archive if the distribution carries it; true when the run is to go on.
-bool UnpackIfPresent(const ArchiveSource& archive, bool overwrite, TMessages& messages,
-                     InstallView& view, InstallLog& log) {
+bool UnpackIfPresent(const ArchiveSource& archive, bool overwrite, RunState& state,
+                     TMessages& messages, InstallView& view, base::ProgramLog& log) {
   if (!archive.Present()) {
     log.WriteAnsi("archive \"" + archive.Name() + "\" is not there: skipped");
     return true;
   }
-  UnpackArchive(archive, messages, overwrite, view, log);
+  UnpackArchive(archive, state, messages, overwrite, view, log);
   return !view.Aborted() && messages.Error.empty();
 }
 
 // The uninstall entry's value, or nothing.
-std::optional<std::string> UninstallEntryValue(const char* name) {
+std::optional<std::string> UninstallEntryValue(const RunState& state, const char* name) {
   const win::RegKey key =
-      win::OpenKey(HKEY_LOCAL_MACHINE, product::kUninstallKeyParent + ProgramTitle, false);
+      win::OpenKey(HKEY_LOCAL_MACHINE, product::kUninstallKeyParent + state.ProgramTitle, false);
   if (!key) return std::nullopt;
   try {
     return win::ReadStringValue(key.get(), name);
@@ -47,29 +46,31 @@ std::string UpperFullPath(const std::string& path) {
   return full;
 }
 
-// The run's installation record in InstallFolder, appended to when the uninstall entry anchors
-// it. Warns when the entry names another folder that still holds a record: there is one entry
-// per product, so that folder's files would be left to no uninstaller.
-InstallRecord OpenRecord(InstallLog& log) {
-  const std::optional<std::string> location = UninstallEntryValue("InstallLocation");
-  if (location && !location->empty() && UpperFullPath(*location) != UpperFullPath(InstallFolder) &&
+// The run's installation record in its folder, appended to when the uninstall entry anchors it.
+// Warns when the entry names another folder that still holds a record: there is one entry per
+// product, so that folder's files would be left to no uninstaller.
+base::RecordWriter OpenRecord(const RunState& state, base::ProgramLog& log) {
+  const std::optional<std::string> location = UninstallEntryValue(state, "InstallLocation");
+  if (location && !location->empty() &&
+      UpperFullPath(*location) != UpperFullPath(state.InstallFolder) &&
       win::FileExistsQuiet(*location + "\\" + std::string(dt::kRecordFileName))) {
     log.WriteAnsi("warning: the product is installed in \"" + *location +
                   "\" too; its files there are left to no uninstaller once this run completes "
                   "(remove the product before installing it elsewhere)");
   }
-  return InstallRecord::Open(InstallFolder, UninstallEntryValue("InstallRecord").value_or(""),
-                             FoldersMade, log);
+  return OpenInstallRecord(state.InstallFolder,
+                           UninstallEntryValue(state, "InstallRecord").value_or(""),
+                           state.FoldersMade, log);
 }
 
 }  // namespace
 
-FolderStep PrepareInstallFolder(const std::string& folder) {
-  InstallFolder = folder;
+FolderStep PrepareInstallFolder(RunState& state, const std::string& folder) {
+  state.InstallFolder = folder;
   std::vector<std::string> created;
-  const unsigned long error = win::CreateFolderLevels(InstallFolder, {}, created);
-  for (std::string& level : created) FoldersMade.push_back({std::move(level), "step"});
-  return {win::DirectoryExistsQuiet(InstallFolder), error};
+  const unsigned long error = win::CreateFolderLevels(state.InstallFolder, {}, created);
+  for (std::string& level : created) state.FoldersMade.push_back({std::move(level), "step"});
+  return {win::DirectoryExistsQuiet(state.InstallFolder), error};
 }
 
 std::wstring FolderStepLogLine(const FolderStep& step) {
@@ -81,20 +82,22 @@ std::wstring FolderStepLogLine(const FolderStep& step) {
          L"): " + text;
 }
 
-std::optional<Outcome> PrepareRun(const std::string& folder, InstallView& view, InstallLog& log) {
-  return PrepareRun(folder, ArchivesOfThisProgram(), view, log);
+std::optional<Outcome> PrepareRun(RunState& state, const std::string& folder, InstallView& view,
+                                  base::ProgramLog& log) {
+  return PrepareRun(state, folder, ArchivesOfThisProgram(state.SourceDir), view, log);
 }
 
-std::optional<Outcome> PrepareRun(const std::string& folder, const ArchiveSources& archives,
-                                  InstallView& view, InstallLog& log) {
+std::optional<Outcome> PrepareRun(RunState& state, const std::string& folder,
+                                  const ArchiveSources& archives,
+                                  InstallView& view, base::ProgramLog& log) {
   log.WriteAnsi("installation folder: \"" + folder + "\"");
-  if (const FolderStep step = PrepareInstallFolder(folder); !step.ready) {
+  if (const FolderStep step = PrepareInstallFolder(state, folder); !step.ready) {
     const std::wstring note = view.RefusalNote();
     log.Write(FolderStepLogLine(step) + (note.empty() ? L"" : L"; " + note));
     view.ShowFolderError(kFolderStepError);
     return Outcome::kFolderNotCreated;
   }
-  const std::vector<VolumeSpace> volumes = MeasureDiskSpace(InstallFolder, archives);
+  const std::vector<VolumeSpace> volumes = MeasureDiskSpace(state.InstallFolder, archives);
   for (const VolumeSpace& volume : volumes) log.WriteAnsi(DiskSpaceLogLine(volume));
   for (const VolumeSpace& volume : volumes) {
     if (volume.FallsShort() && !view.AcceptDiskShortfall(volume)) {
@@ -105,32 +108,32 @@ std::optional<Outcome> PrepareRun(const std::string& folder, const ArchiveSource
   return std::nullopt;
 }
 
-bool RunInstall(InstallView& view, InstallLog& log) {
-  return RunInstall(view, SystemRegistry(), ArchivesOfThisProgram(), log);
+bool RunInstall(RunState& state, InstallView& view, base::ProgramLog& log) {
+  return RunInstall(state, view, SystemRegistry(), ArchivesOfThisProgram(state.SourceDir), log);
 }
 
-bool RunInstall(InstallView& view, ProductRegistry& registry, InstallLog& log) {
-  return RunInstall(view, registry, ArchivesBeside(SourceDir), log);
+bool RunInstall(RunState& state, InstallView& view, ProductRegistry& registry,
+                base::ProgramLog& log) {
+  return RunInstall(state, view, registry, ArchivesBeside(state.SourceDir), log);
 }
 
-bool RunInstall(InstallView& view, ProductRegistry& registry, const ArchiveSources& archives,
-                InstallLog& log) {
+bool RunInstall(RunState& state, InstallView& view, ProductRegistry& registry,
+                const ArchiveSources& archives, base::ProgramLog& log) {
   TMessages messages;
-  messages.Record = OpenRecord(log);
-  messages.Pending = PendingRenames::Read();
-  TotalBytes = 0;
-  DoneBytes = 0;
-  TotalBytes += static_cast<std::int64_t>(archives.programFiles->Size());
-  TotalBytes += static_cast<std::int64_t>(archives.systemFiles->Size());
-  view.SetGaugeMax(dt::ToGauge(TotalBytes, TotalBytes));
+  messages.Record = OpenRecord(state, log);
+  messages.Pending = base::PendingRenames::Read();
+  state.TotalBytes = static_cast<std::int64_t>(archives.programFiles->Size()) +
+                     static_cast<std::int64_t>(archives.systemFiles->Size());
+  state.DoneBytes = 0;
+  view.SetGaugeMax(dt::ToGauge(state.TotalBytes, state.TotalBytes));
   view.SetGaugeVisible(true);
 
-  if (UnpackIfPresent(*archives.programFiles, /*overwrite=*/true, messages, view, log) &&
-      UnpackIfPresent(*archives.systemFiles, /*overwrite=*/false, messages, view, log)) {
-    view.SetGaugePosition(dt::ToGauge(TotalBytes, TotalBytes));
+  if (UnpackIfPresent(*archives.programFiles, /*overwrite=*/true, state, messages, view, log) &&
+      UnpackIfPresent(*archives.systemFiles, /*overwrite=*/false, state, messages, view, log)) {
+    view.SetGaugePosition(dt::ToGauge(state.TotalBytes, state.TotalBytes));
     view.SetGaugeVisible(false);
     view.SetFileLabel(L"Регистрация библиотек программы...");
-    view.ToolsStarted(RegisterProduct(registry, messages.Written.TotalKiB(), log, messages.Record));
+    view.ToolsStarted(RegisterProduct(registry, state, messages.Written.TotalKiB(), log, messages.Record));
   }
   messages.Record.Flush();
 
@@ -146,7 +149,7 @@ bool RunInstall(InstallView& view, ProductRegistry& registry, const ArchiveSourc
   return true;
 }
 
-RunEnd RunAndDecide(InstallView& view, InstallLog& log, const InstallProcedure& install) {
+RunEnd RunAndDecide(InstallView& view, base::ProgramLog& log, const InstallProcedure& install) {
   view.RunBegins();
   RunEnd end{Outcome::kFailed, nullptr};
   try {
@@ -160,8 +163,8 @@ RunEnd RunAndDecide(InstallView& view, InstallLog& log, const InstallProcedure& 
   return end;
 }
 
-RunEnd RunAndDecide(InstallView& view, InstallLog& log) {
-  return RunAndDecide(view, log, [&log](InstallView& v) { return RunInstall(v, log); });
+RunEnd RunAndDecide(RunState& state, InstallView& view, base::ProgramLog& log) {
+  return RunAndDecide(view, log, [&](InstallView& v) { return RunInstall(state, v, log); });
 }
 
 }  // namespace setup

@@ -1,5 +1,6 @@
 // One installation run, from the folder step to the registration stage, the same for every view:
-// PrepareRun (folder and disk space), then RunAndDecide (RunInstall, and how it ended).
+// PrepareRun (folder and disk space) fills in the run's state, then RunAndDecide (RunInstall, and
+// how it ended) receives it.
 #pragma once
 
 #include <exception>
@@ -8,7 +9,7 @@
 #include <string>
 
 #include "setup/run/archive_source.h"
-#include "setup/run/install_log.h"
+#include "base/program_log.h"
 #include "setup/run/install_view.h"
 #include "setup/run/registration.h"
 #include "setup/run/run_outcome.h"
@@ -21,9 +22,10 @@ struct FolderStep {
   unsigned long systemError;  // of the first folder creation that failed; 0 when none failed
 };
 
-// The folder step of the start: InstallFolder := folder (as given, neither trimmed nor
-// completed), created with every missing parent (the levels it made are noted in FoldersMade).
-FolderStep PrepareInstallFolder(const std::string& folder);
+// The folder step of the start: state.InstallFolder := folder (as given, neither trimmed nor
+// completed), created with every missing parent (the levels it made are noted in
+// state.FoldersMade).
+FolderStep PrepareInstallFolder(RunState& state, const std::string& folder);
 
 // The error box's text when the folder step failed.
 inline constexpr wchar_t kFolderStepError[] = L"Ошибка создания директории.\rУкажите другое имя.";
@@ -35,22 +37,26 @@ std::wstring FolderStepLogLine(const FolderStep& step);
 // volume go to the log; the view answers for each volume that falls short). Nothing when the run
 // may start; otherwise what ended it (kFolderNotCreated, after view.ShowFolderError, or
 // kNoDiskSpace).
-std::optional<Outcome> PrepareRun(const std::string& folder, InstallView& view, InstallLog& log);
+std::optional<Outcome> PrepareRun(RunState& state, const std::string& folder, InstallView& view,
+                                  base::ProgramLog& log);
 // The same against the given archives.
-std::optional<Outcome> PrepareRun(const std::string& folder, const ArchiveSources& archives,
-                                  InstallView& view, InstallLog& log);
+std::optional<Outcome> PrepareRun(RunState& state, const std::string& folder,
+                                  const ArchiveSources& archives,
+                                  InstallView& view, base::ProgramLog& log);
 
-// Runs the installation into InstallFolder from the running program's archives (inside it when it
-// is a one-file installer, beside it in SourceDir otherwise); true when it completed, false after
+// Runs the installation into state.InstallFolder from the running program's archives (inside it
+// when it is a one-file installer, beside it in state.SourceDir otherwise); true when it completed, false after
 // a cancel or an error (the view has then shown the error). Errors raised by the registration
 // stage pass to the caller. Every step goes to the log; the registration tools started are
 // handed to the view.
-bool RunInstall(InstallView& view, InstallLog& log = NoLog());
-// The same with another registry, from the archives in SourceDir (tests).
-bool RunInstall(InstallView& view, ProductRegistry& registry, InstallLog& log = NoLog());
+bool RunInstall(RunState& state, InstallView& view, base::ProgramLog& log = base::NoLog());
+// The same with another registry, from the archives in state.SourceDir (tests).
+bool RunInstall(RunState& state, InstallView& view, ProductRegistry& registry,
+                base::ProgramLog& log = base::NoLog());
 // The same from the given archives.
-bool RunInstall(InstallView& view, ProductRegistry& registry, const ArchiveSources& archives,
-                InstallLog& log = NoLog());
+bool RunInstall(RunState& state, InstallView& view, ProductRegistry& registry,
+                const ArchiveSources& archives,
+                base::ProgramLog& log = base::NoLog());
 
 // How a run ended: its outcome, and the error that left it (logged already), if any.
 struct RunEnd {
@@ -63,8 +69,8 @@ using InstallProcedure = std::function<bool(InstallView&)>;
 
 // Runs install through view and decides the outcome: completed, cancelled (the view's Aborted
 // flag) or failed. An error that leaves install is logged and handed back, never thrown.
-RunEnd RunAndDecide(InstallView& view, InstallLog& log, const InstallProcedure& install);
+RunEnd RunAndDecide(InstallView& view, base::ProgramLog& log, const InstallProcedure& install);
 // The same with RunInstall.
-RunEnd RunAndDecide(InstallView& view, InstallLog& log);
+RunEnd RunAndDecide(RunState& state, InstallView& view, base::ProgramLog& log);
 
 }  // namespace setup

@@ -16,6 +16,6 @@ const wchar_t* AnswerName(WriteErrorAnswer answer) {
   return L"closed (skip)";
 }
 
-void InstallView::ToolsStarted(StartedTools) {}
+void InstallView::ToolsStarted(base::StartedTools) {}
 
 }  // namespace setup

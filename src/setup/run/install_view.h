@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "setup/run/started_tools.h"
+#include "base/started_programs.h"
 
 namespace setup {
 
@@ -47,7 +47,7 @@ class InstallView {
   virtual void ShowRunError(const std::wstring& text) = 0;
   // The registration tools that the run started. The wizard lets them run on their own (this
   // default lets the handles go); unattended runs wait for them.
-  virtual void ToolsStarted(StartedTools tools);
+  virtual void ToolsStarted(base::StartedTools tools);
 
   // Around the run, also when it ends with an error (the wizard shows its "Progress" page and
   // keeps its Installing flag).

@@ -6,9 +6,8 @@
 
 #include "core/install_record.h"
 #include "core/product.h"
-#include "setup/run/globals.h"
-#include "setup/run/install_log.h"
-#include "setup/run/shared_files.h"
+#include "base/program_log.h"
+#include "base/shared_files.h"
 #include "win32/files.h"
 #include "win32/handles.h"
 #include "win32/registry.h"
@@ -19,7 +18,7 @@ namespace setup {
 namespace {
 
 // A record line that cannot be written stops the stage before the change it announces.
-void Announce(InstallRecord& record, std::string_view kind,
+void Announce(base::RecordWriter& record, std::string_view kind,
               std::initializer_list<std::string_view> fields) {
   if (!record.Announce(kind, fields)) {
     throw std::runtime_error(win::WideToUtf8(RecordWriteError(record)));
@@ -30,7 +29,7 @@ void Announce(InstallRecord& record, std::string_view kind,
 class LoggedKey {
  public:
   LoggedKey(std::unique_ptr<ProductRegistry::Key> key, std::string path, std::string recordPath,
-            InstallLog& log, InstallRecord& record)
+            base::ProgramLog& log, base::RecordWriter& record)
       : key_(std::move(key)),
         path_(std::move(path)),
         recordPath_(std::move(recordPath)),
@@ -43,7 +42,8 @@ class LoggedKey {
     Write(name, std::to_string(value) + " (DWORD)", [&] { key_->WriteDword(name, value); });
   }
   // A value the record does not list: the anchor, which the record cannot hold.
-  void WriteUnrecorded(const std::string& name, const std::string& value) {
+  void WriteAnchor(const std::string& value) {
+    const std::string name = "InstallRecord";
     key_->WriteString(name, value);
     log_.WriteAnsi("registry value " + path_ + "\\" + name + " = \"" + value + "\"");
   }
@@ -52,7 +52,7 @@ class LoggedKey {
   template <typename WriteValue>
   void Write(const std::string& name, const std::string& shown, WriteValue write) {
     const bool existed = record_.Recording() && key_->HasValue(name);
-    Announce(record_, dt::kRecordValuePending, {RegistryViewName(), recordPath_, name});
+    Announce(record_, dt::kRecordValuePending, {base::RegistryViewName(), recordPath_, name});
     try {
       write();
     } catch (const std::exception& e) {
@@ -60,44 +60,44 @@ class LoggedKey {
       throw;
     }
     record_.Note(dt::kRecordValue,
-                 {RegistryViewName(), recordPath_, name, existed ? "replaced" : "created"});
+                 {base::RegistryViewName(), recordPath_, name, existed ? "replaced" : "created"});
     log_.WriteAnsi("registry value " + path_ + "\\" + name + " = " + shown);
   }
 
   std::unique_ptr<ProductRegistry::Key> key_;
   std::string path_;        // as the log names it
   std::string recordPath_;  // as the record names it: below HKLM, no leading backslash
-  InstallLog& log_;
-  InstallRecord& record_;
+  base::ProgramLog& log_;
+  base::RecordWriter& record_;
 };
 
 // Opens (creating) a key under HKEY_LOCAL_MACHINE, recording each level it creates; logs when
 // that fails.
 std::optional<LoggedKey> CreateLoggedKey(ProductRegistry& registry, const std::string& path,
-                                         InstallLog& log, InstallRecord& record) {
+                                         base::ProgramLog& log, base::RecordWriter& record) {
   const std::string relative = path.rfind('\\', 0) == 0 ? path.substr(1) : path;
   const std::string name = "HKLM\\" + relative;
   const std::vector<std::string> missing =
       record.Recording() ? registry.MissingLevels(HKEY_LOCAL_MACHINE, relative)
                          : std::vector<std::string>{};
   for (const std::string& level : missing) {
-    Announce(record, dt::kRecordKeyPending, {RegistryViewName(), level});
+    Announce(record, dt::kRecordKeyPending, {base::RegistryViewName(), level});
   }
   auto key = registry.CreateKey(HKEY_LOCAL_MACHINE, path);
   if (!key) {
     log.WriteAnsi("registry key " + name + " cannot be opened or created: skipped");
     return std::nullopt;
   }
-  for (const std::string& level : missing) record.Note(dt::kRecordKey, {RegistryViewName(), level});
+  for (const std::string& level : missing) record.Note(dt::kRecordKey, {base::RegistryViewName(), level});
   return LoggedKey(std::move(key), name, relative, log, record);
 }
 
 // Starts a registration tool and logs its command line and whether it started.
-void StartTool(const std::string& path, const std::string& arguments, StartedTools& started,
-               InstallLog& log, InstallRecord& record) {
+void StartTool(const std::string& path, const std::string& arguments, base::StartedTools& started,
+               base::ProgramLog& log, base::RecordWriter& record) {
   const std::string commandLine = "\"" + path + "\" " + arguments;
   Announce(record, dt::kRecordToolPending, {commandLine});
-  win::KernelHandle process = StartProgram(path, arguments, /*minimised=*/true);
+  win::KernelHandle process = base::StartProgram(path, arguments, /*minimised=*/true);
   if (process) record.Note(dt::kRecordTool, {commandLine});
   if (!process) {
     log.WriteAnsi("tool not started (system error " + std::to_string(GetLastError()) +
@@ -109,7 +109,7 @@ void StartTool(const std::string& path, const std::string& arguments, StartedToo
 }
 
 void WriteLoggedIniValue(const std::string& ini, const std::string& key, const std::string& value,
-                         InstallLog& log, InstallRecord& record) {
+                         base::ProgramLog& log, base::RecordWriter& record) {
   const bool fileExisted = win::FileExistsQuiet(ini);
   char current[2];
   const bool keyExisted =
@@ -147,7 +147,7 @@ class SystemKey final : public ProductRegistry::Key {
 class SystemProductRegistry final : public ProductRegistry {
  public:
   std::unique_ptr<Key> CreateKey(HKEY root, const std::string& path) override {
-    win::RegKey key = win::OpenKey(root, path, /*create=*/true, ProgramRegistryView());
+    win::RegKey key = win::OpenKey(root, path, /*create=*/true, base::ProgramRegistryView());
     if (!key) return nullptr;
     return std::make_unique<SystemKey>(std::move(key));
   }
@@ -156,7 +156,7 @@ class SystemProductRegistry final : public ProductRegistry {
     for (std::size_t slash = 0; slash != std::string::npos;) {
       slash = path.find('\\', slash + 1);
       const std::string level = path.substr(0, slash);
-      if (!missing.empty() || !win::OpenKey(root, level, /*create=*/false, ProgramRegistryView())) {
+      if (!missing.empty() || !win::OpenKey(root, level, /*create=*/false, base::ProgramRegistryView())) {
         missing.push_back(level);
       }
     }
@@ -181,10 +181,6 @@ std::string Quoted(const std::string& text) {
 
 }  // namespace
 
-const char* RegistryViewName() {
-  return sizeof(void*) == 4 ? "32" : "64";
-}
-
 ProductRegistry& SystemRegistry() {
   static SystemProductRegistry registry;
   return registry;
@@ -199,36 +195,38 @@ std::string LocalDateText() {
   return text;
 }
 
-StartedTools RegisterProduct(ProductRegistry& registry, std::uint32_t estimatedSizeKiB,
-                             InstallLog& log, InstallRecord& record) {
+base::StartedTools RegisterProduct(ProductRegistry& registry, const RunState& state,
+                                   std::uint32_t estimatedSizeKiB, base::ProgramLog& log,
+                                   base::RecordWriter& record) {
+  const std::string& installFolder = state.InstallFolder;
   // In the program's own registry view: the 32-bit program's entry goes to the 32-bit view,
   // where Windows lists the 32-bit programs.
   std::optional<LoggedKey> entry =
-      CreateLoggedKey(registry, product::kUninstallKeyParent + ProgramTitle, log, record);
+      CreateLoggedKey(registry, product::kUninstallKeyParent + state.ProgramTitle, log, record);
   if (entry) {
-    entry->WriteString("DisplayName", ProgramTitle);
+    entry->WriteString("DisplayName", state.ProgramTitle);
     // Quoted: a path with blanks would otherwise let Windows start C:\Program.exe in its place.
-    const std::string uninstallString = Quoted(InstallFolder + "\\" + product::kUninstaller);
+    const std::string uninstallString = Quoted(installFolder + "\\" + product::kUninstaller);
     entry->WriteString("UninstallString", uninstallString);
     // What deployment tools run to remove the product without a person.
     entry->WriteString("QuietUninstallString", uninstallString + " /VERYSILENT");
     // What "Apps & Features" shows of the product; it offers no Change or Repair.
     entry->WriteString("DisplayVersion", product::kVersion);
     entry->WriteString("Publisher", product::kPublisher);
-    entry->WriteString("InstallLocation", InstallFolder);
+    entry->WriteString("InstallLocation", installFolder);
     entry->WriteString("InstallDate", LocalDateText());
     entry->WriteDword("EstimatedSize", estimatedSizeKiB);
     entry->WriteDword("NoModify", 1);
     entry->WriteDword("NoRepair", 1);
   }
   if (auto key = CreateLoggedKey(registry, product::kSettingsKey, log, record)) {
-    key->WriteString("ProgramDir", InstallFolder);
+    key->WriteString("ProgramDir", installFolder);
     key->WriteString("SearchPaths", "");
-    key->WriteString("GeoDictionary", InstallFolder + "\\Maps\\GeoDict.DCT");
+    key->WriteString("GeoDictionary", installFolder + "\\Maps\\GeoDict.DCT");
     key->WriteString("VersionCode", product::kVersion);
-    key->WriteString("CommonDLLDir", InstallFolder);
+    key->WriteString("CommonDLLDir", installFolder);
   }
-  const std::string folder = InstallFolder + "\\";
+  const std::string folder = installFolder + "\\";
   // The files that the uninstaller will run, load or read elevated: it checks them against these.
   for (const char* name : {product::kRegisterTool, product::kLibrary, product::kTypeLibrary}) {
     if (const auto hash = HashOfFile(folder + name)) {
@@ -238,41 +236,21 @@ StartedTools RegisterProduct(ProductRegistry& registry, std::uint32_t estimatedS
   // The record's anchor, the last registry write: only administrators can change it.
   if (entry) {
     if (const auto anchor = record.Anchor()) {
-      entry->WriteUnrecorded("InstallRecord", *anchor);
+      entry->WriteAnchor(*anchor);
     } else if (record.Recording()) {
       throw std::runtime_error(win::WideToUtf8(RecordWriteError(record)));
     }
   }
-  StartedTools started;
+  base::StartedTools started;
   StartTool(folder + product::kRegisterTool, "/s " + Quoted(folder + product::kLibrary), started,
             log, record);
   StartTool(folder + product::kTypeLibraryTool, Quoted(folder + product::kTypeLibrary), started,
             log, record);
   const std::string ini = folder + product::kUninstallerIni;
-  WriteLoggedIniValue(ini, "ProgName", ProgramTitle, log, record);
-  WriteLoggedIniValue(ini, "InstallDir", InstallFolder, log, record);
+  WriteLoggedIniValue(ini, "ProgName", state.ProgramTitle, log, record);
+  WriteLoggedIniValue(ini, "InstallDir", installFolder, log, record);
   record.Flush();
   return started;
-}
-
-win::KernelHandle StartProgram(const std::string& path, const std::string& arguments,
-                               bool minimised) {
-  if (path.empty()) {
-    SetLastError(ERROR_PATH_NOT_FOUND);
-    return {};
-  }
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = minimised ? SW_SHOWMINIMIZED : SW_SHOWNORMAL;
-  std::string commandLine = Quoted(path) + " " + arguments;
-  PROCESS_INFORMATION started{};
-  if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &started)) {
-    return {};
-  }
-  const win::KernelHandle thread(started.hThread);
-  return win::KernelHandle(started.hProcess);
 }
 
 bool WriteIniValue(const std::string& iniPath, const std::string& section, const std::string& key,

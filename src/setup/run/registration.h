@@ -9,9 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "setup/run/install_log.h"
-#include "setup/run/install_record.h"
-#include "setup/run/started_tools.h"
+#include "base/program_log.h"
+#include "base/record_writer.h"
+#include "base/started_programs.h"
+#include "setup/run/run_state.h"
 #include "win32/handles.h"
 
 namespace setup {
@@ -37,9 +38,6 @@ class ProductRegistry {
   virtual std::vector<std::string> MissingLevels(HKEY, const std::string&) { return {}; }
 };
 
-// The registry view the program writes and reads ("32" or "64"): its own, asked for explicitly.
-const char* RegistryViewName();
-
 // The system's registry.
 ProductRegistry& SystemRegistry();
 
@@ -52,16 +50,13 @@ ProductRegistry& SystemRegistry();
 // record, as do the SHA-256 of the two files the uninstaller will run or load; the record is
 // anchored in the uninstall entry ("InstallRecord") as the last registry write. A record that
 // cannot be written raises the write error about it, before the change it announces.
-StartedTools RegisterProduct(ProductRegistry& registry, std::uint32_t estimatedSizeKiB,
-                             InstallLog& log = NoLog(), InstallRecord& record = NoRecord());
+base::StartedTools RegisterProduct(ProductRegistry& registry, const RunState& state,
+                                   std::uint32_t estimatedSizeKiB,
+                                   base::ProgramLog& log = base::NoLog(),
+                                   base::RecordWriter& record = base::NoRecord());
 
 // Today's local date as YYYYMMDD (the uninstall entry's "InstallDate").
 std::string LocalDateText();
-
-// Starts `"path" arguments` (minimised or normal) and hands back its process; null when it could
-// not be started (GetLastError tells why).
-win::KernelHandle StartProgram(const std::string& path, const std::string& arguments,
-                               bool minimised);
 
 // Sets key=value in [section] of an INI file, creating the file when it is missing; everything
 // else in the file stays. False when the value could not be written.

@@ -7,54 +7,30 @@ Outcome DecideOutcome(bool completed, bool aborted) {
   return aborted ? Outcome::kCancelled : Outcome::kFailed;
 }
 
-int ExitCodeOf(Outcome outcome) {
+base::Ending EndingOf(Outcome outcome) {
   switch (outcome) {
     case Outcome::kHelpShown:
+      return {L"help shown", 0};
     case Outcome::kCompleted:
-      return 0;
+      return {L"installation completed", 0};
     case Outcome::kBadCommandLine:
+      return {L"bad command line", 1};
     case Outcome::kStartFailed:
-      return 1;
+      return {L"the program could not start", 1};
     case Outcome::kLeftBeforeRun:
-      return 2;
+      return {L"left before the installation began", 2};
     case Outcome::kFolderNotCreated:
-      return 3;
+      return {L"the installation folder could not be created", 3};
     case Outcome::kFailed:
-      return 4;
+      return {L"installation ended with an error", 4};
     case Outcome::kCancelled:
-      return 5;
+      return {L"installation cancelled", 5};
     case Outcome::kAlreadyRunning:
-      return 6;
+      return {L"another installation or uninstallation is running", 6};
     case Outcome::kNoDiskSpace:
-      return 7;
+      return {L"not enough disk space", 7};
   }
-  return 1;
-}
-
-const wchar_t* Describe(Outcome outcome) {
-  switch (outcome) {
-    case Outcome::kHelpShown:
-      return L"help shown";
-    case Outcome::kBadCommandLine:
-      return L"bad command line";
-    case Outcome::kStartFailed:
-      return L"the program could not start";
-    case Outcome::kLeftBeforeRun:
-      return L"left before the installation began";
-    case Outcome::kFolderNotCreated:
-      return L"the installation folder could not be created";
-    case Outcome::kCompleted:
-      return L"installation completed";
-    case Outcome::kFailed:
-      return L"installation ended with an error";
-    case Outcome::kCancelled:
-      return L"installation cancelled";
-    case Outcome::kAlreadyRunning:
-      return L"another installation or uninstallation is running";
-    case Outcome::kNoDiskSpace:
-      return L"not enough disk space";
-  }
-  return L"";
+  return {L"", 1};
 }
 
 }  // namespace setup

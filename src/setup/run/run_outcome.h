@@ -2,6 +2,8 @@
 // deployment tools read.
 #pragma once
 
+#include "base/program_log.h"
+
 namespace setup {
 
 enum class Outcome {
@@ -20,10 +22,10 @@ enum class Outcome {
 // How a run that was started ended: completed, cancelled (the Aborted flag), or failed.
 Outcome DecideOutcome(bool completed, bool aborted);
 
-// The exit code of the program for an outcome: the one table that deployment tools read.
-int ExitCodeOf(Outcome outcome);
-
-// A few words for the log.
-const wchar_t* Describe(Outcome outcome);
+// The exit code of the program for an outcome, and a few words for the log: the one table that
+// deployment tools read.
+base::Ending EndingOf(Outcome outcome);
+inline int ExitCodeOf(Outcome outcome) { return EndingOf(outcome).exitCode; }
+inline const wchar_t* Describe(Outcome outcome) { return EndingOf(outcome).words; }
 
 }  // namespace setup

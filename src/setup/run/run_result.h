@@ -1,12 +1,13 @@
-// The record of one installation run.
+// What one installation run gathers as it goes: the files it wrote, its installation record, the
+// restart operations it found, and the error that ended it.
 #pragma once
 
 #include <cstdint>
 #include <map>
 #include <string>
 
-#include "setup/run/install_record.h"
-#include "setup/run/pending_renames.h"
+#include "setup/run/run_record.h"
+#include "base/pending_renames.h"
 
 namespace setup {
 
@@ -16,7 +17,7 @@ namespace setup {
 class WrittenFiles {
  public:
   // `identity` names the file whatever the spelling of its path.
-  void Record(const std::string& identity, std::uint64_t size) { sizes_[identity] = size; }
+  void Add(const std::string& identity, std::uint64_t size) { sizes_[identity] = size; }
 
   std::size_t Count() const { return sizes_.size(); }
   std::uint64_t TotalBytes() const {
@@ -42,9 +43,9 @@ struct TMessages {
   WrittenFiles Written;
   // The installation record the run writes as it goes (by default none). A run that records also
   // counts its shared files and clears pending deletes of what it writes.
-  InstallRecord Record;
+  base::RecordWriter Record;
   // The deletes and renames pending at the next restart, read once at the run's start.
-  PendingRenames Pending;
+  base::PendingRenames Pending;
 };
 
 }  // namespace setup

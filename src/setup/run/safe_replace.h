@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "setup/run/install_record.h"
+#include "setup/run/run_record.h"
 #include "win32/handles.h"
 
 namespace setup {

@@ -1,14 +1,15 @@
 #include "setup/unattended/unattended_install.h"
 
-#include "setup/run/globals.h"
+#include "setup/run/run_state.h"
 #include "setup/run/install_sequence.h"
 
 namespace setup {
 
-Outcome InstallUnattended(InstallView& view, const std::string& folder, InstallLog& log) {
-  SetProgramGlobals();  // the disk-space check finds the archives where the run will
-  if (const auto refusal = PrepareRun(folder, view, log)) return *refusal;
-  return RunAndDecide(view, log).outcome;
+Outcome InstallUnattended(InstallView& view, const std::string& folder, base::ProgramLog& log) {
+  // The disk-space check finds the archives where the run will.
+  RunState state = StateOfThisProgram();
+  if (const auto refusal = PrepareRun(state, folder, view, log)) return *refusal;
+  return RunAndDecide(state, view, log).outcome;
 }
 
 }  // namespace setup

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "setup/run/started_tools.h"
+#include "base/started_programs.h"
 #include "toolkit/application.h"
 
 namespace setup {
@@ -20,21 +20,15 @@ void WindowlessView::Pump() {
 
 template <typename View>
 void UnattendedAnswers<View>::PauseWithMessages(std::chrono::milliseconds pause) {
-  const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(pause.count());
-  for (ULONGLONG now = GetTickCount64(); now < end; now = GetTickCount64()) {
-    if (MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now), QS_ALLINPUT) ==
-        WAIT_OBJECT_0) {
-      this->Pump();
-    }
-  }
+  base::WaitPumping({}, pause, [this] { this->Pump(); });
 }
 
 template <typename View>
-void UnattendedAnswers<View>::WaitForToolsPumping(StartedTools& tools) {
-  WaitForTools(tools, kToolWait, log_, [this] { this->Pump(); });
+void UnattendedAnswers<View>::WaitForToolsPumping(base::StartedTools& tools) {
+  base::WaitForTools(tools, kToolWait, log_, [this] { this->Pump(); });
 }
 
 template class UnattendedAnswers<WindowlessView>;
-template class UnattendedAnswers<TFormMain>;
+template class UnattendedAnswers<ProgressView>;
 
 }  // namespace setup

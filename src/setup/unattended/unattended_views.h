@@ -1,6 +1,6 @@
 // The views of an unattended run. /VERYSILENT watches through UnattendedView (no window at all);
-// /SILENT through UnattendedWindow, the wizard window kept on its "Progress" page, whose cancel
-// button and close requests behave as on the wizard's progress page. Both answer every question
+// /SILENT through UnattendedWindow, the progress window alone, whose cancel button and close
+// requests behave as on the wizard's "Progress" page. Both answer every question
 // themselves (UnattendedAnswers), show no error (the run logs it), and wait for the registration
 // tools the run started.
 #pragma once
@@ -8,9 +8,10 @@
 #include <chrono>
 #include <functional>
 
-#include "setup/run/install_log.h"
+#include "base/program_log.h"
 #include "setup/run/install_view.h"
-#include "setup/wizard/form_main.h"
+#include "base/held_files.h"
+#include "setup/wizard/progress_view.h"
 
 namespace setup {
 
@@ -19,8 +20,8 @@ namespace setup {
 // kRetryPause before each; then, and on any other failure, Abort.
 class UnattendedWriteErrorPolicy {
  public:
-  static constexpr int kRetries = 10;
-  static constexpr std::chrono::milliseconds kRetryPause{500};
+  static constexpr int kRetries = base::kHeldFileRetries;
+  static constexpr std::chrono::milliseconds kRetryPause = base::kHeldFileRetryPause;
   using Pause = std::function<void(std::chrono::milliseconds)>;
 
   explicit UnattendedWriteErrorPolicy(Pause pause) : pause_(std::move(pause)) {}
@@ -40,7 +41,7 @@ template <typename View>
 class UnattendedAnswers : public View {
  public:
   template <typename... Args>
-  explicit UnattendedAnswers(InstallLog& log, Args&&... args)
+  explicit UnattendedAnswers(base::ProgramLog& log, Args&&... args)
       : View(std::forward<Args>(args)...),
         log_(log),
         policy_([this](std::chrono::milliseconds pause) { PauseWithMessages(pause); }) {}
@@ -54,16 +55,16 @@ class UnattendedAnswers : public View {
   void ShowFolderError(const std::wstring&) override {}
   const wchar_t* RefusalNote() const override { return L"nothing installed"; }
   // The run is over but for the tools: nothing can be cancelled any more.
-  void ToolsStarted(StartedTools tools) override {
+  void ToolsStarted(base::StartedTools tools) override {
     this->LockCancel();
     WaitForToolsPumping(tools);
   }
 
  private:
   void PauseWithMessages(std::chrono::milliseconds pause);
-  void WaitForToolsPumping(StartedTools& tools);
+  void WaitForToolsPumping(base::StartedTools& tools);
 
-  InstallLog& log_;
+  base::ProgramLog& log_;
   UnattendedWriteErrorPolicy policy_;
 };
 
@@ -80,9 +81,9 @@ class WindowlessView : public InstallView {
 };
 
 using UnattendedView = UnattendedAnswers<WindowlessView>;
-using UnattendedWindow = UnattendedAnswers<TFormMain>;
+using UnattendedWindow = UnattendedAnswers<ProgressView>;
 
 extern template class UnattendedAnswers<WindowlessView>;
-extern template class UnattendedAnswers<TFormMain>;
+extern template class UnattendedAnswers<ProgressView>;
 
 }  // namespace setup

@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "setup/dialogs/modal_scope.h"
+#include "base/ui/dialogs/modal_scope.h"
 #include "toolkit/error_report.h"
 #include "win32/files.h"
 #include "win32/handles.h"
@@ -84,7 +84,7 @@ bool PickFolder(HWND owner, const std::wstring& caption, std::string& folder) {
 
   PIDLIST_ABSOLUTE chosen = nullptr;
   {
-    const ModalScope disabled(nullptr);
+    const base::ModalScope disabled(nullptr);
     const win::ScopedErrorMode quiet(SEM_FAILCRITICALERRORS);
     chosen = SHBrowseForFolderW(&request);
   }

@@ -6,8 +6,9 @@
 #include <thread>
 
 #include "support/ui_driver.h"
-#include "setup/app/dll_search.h"
-#include "setup/app/standard_report.h"
+#include "base/dll_search.h"
+#include "base/ui/standard_report.h"
+#include "setup/wizard/progress_view.h"
 #include "toolkit/application.h"
 #include "toolkit/error_report.h"
 
@@ -43,8 +44,8 @@ SeenBox Report(const std::string& utf8Message) {
 
 TEST(StandardErrorReportTest, ShowsTheTextUnderTheApplicationTitleWithAFullStopAboveCode46) {
   tk::Application app;
-  app.SetTitle(kApplicationTitle);
-  InstallStandardErrorReport();
+  app.SetTitle(setup::kApplicationTitle);
+  base::InstallStandardErrorReport(setup::kApplicationTitle);
 
   SeenBox seen = Report("Ошибка записи значения реестра");
   EXPECT_EQ(L"Установка программы", seen.caption);
@@ -74,7 +75,7 @@ TEST(DllSearchTest, ADllBesideTheProgramIsNoLongerFoundByName) {
   ASSERT_TRUE(byName) << "the probe was not found by name even before";
   FreeLibrary(byName);
 
-  KeepPlantedDllsOut();
+  base::KeepPlantedDllsOut();
   EXPECT_EQ(nullptr, LoadLibraryW(L"planted_probe.dll"));
   // The system's own DLLs are still found.
   HMODULE system = LoadLibraryW(L"version.dll");

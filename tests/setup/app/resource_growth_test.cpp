@@ -9,7 +9,7 @@
 
 #include "components/cool_gauge.h"
 #include "components/oskel_label.h"
-#include "setup/dialogs/dialogs.h"
+#include "base/ui/dialogs/dialogs.h"
 #include "toolkit/application.h"
 #include "toolkit/panel.h"
 #include "win32/handles.h"
@@ -74,10 +74,10 @@ TEST(ResourceGrowth, ComponentsAndDialogsReleaseEverythingTheyTake) {
   PostQuitMessage(0);
   app.ProcessMessages();
   ASSERT_TRUE(app.Terminated());
-  EXPECT_EQ(setup::ConfirmDialog(L"Прервать установку программы?", setup::kOkCancel), 2);
+  EXPECT_EQ(base::ConfirmDialog(L"Прервать установку программы?", base::kOkCancel), 2);
   const LiveHandles beforeDialogs;
   for (int i = 0; i < 3; ++i) {
-    EXPECT_EQ(setup::ConfirmDialog(L"Ошибка записи файла: \"C:\\x\".", setup::kAbortRetryIgnore),
+    EXPECT_EQ(base::ConfirmDialog(L"Ошибка записи файла: \"C:\\x\".", base::kAbortRetryIgnore),
               2);
   }
   EXPECT_TRUE(LiveHandles() == beforeDialogs) << "a dialog left a handle behind";

@@ -45,8 +45,8 @@ class BundleRunTest : public testing_support::InstallFixture {
     WriteFileBytes(bundle, bundleBytes);
     view = {};
     registry.writes = 0;
-    setup::PrepareInstallFolder(target);  // the run after its folder step
-    return setup::RunInstall(view, registry, setup::ArchivesOf(bundle, source));
+    setup::PrepareInstallFolder(state, target);  // the run after its folder step
+    return setup::RunInstall(state, view, registry, setup::ArchivesOf(bundle, source));
   }
   std::wstring OpenError(const char* archive) const {
     return L"Ошибка чтения архива: \"" + win::AnsiToWide(bundle) + L"\\" +
@@ -72,7 +72,7 @@ TEST_F(BundleRunTest, ABundleInstallsItsOwnArchivesSignedOrNotOfEitherWidth) {
       EXPECT_EQ(ReadFileBytes(target + "\\a.txt"), "bundled program file");
       EXPECT_EQ(ReadFileBytes(target + "\\b.txt"), "system");
       EXPECT_FALSE(Exists(target + "\\beside.txt"));
-      EXPECT_EQ(setup::TotalBytes, static_cast<std::int64_t>(program.size() + system.size()));
+      EXPECT_EQ(state.TotalBytes, static_cast<std::int64_t>(program.size() + system.size()));
       EXPECT_EQ(registry.writes, 16);
       testing_support::TempFolder::RemoveTree(target);
     }

@@ -31,10 +31,10 @@ TEST_F(CutArchiveTest, EveryBytePosition) {
   for (std::size_t cut = 0; cut <= whole.size(); ++cut) {
     SCOPED_TRACE("cut at " + std::to_string(cut));
     testing_support::WriteFileBytes(archive, whole.substr(0, cut));
-    setup::InstallFolder = temp / ("cut" + std::to_string(cut));
+    state.InstallFolder = temp / ("cut" + std::to_string(cut));
     setup::TMessages messages;
     testing_support::FakeView view;
-    setup::UnpackArchive(archive, messages, true, view);
+    setup::UnpackArchive(archive, state, messages, true, view);
 
     const std::wstring& error = messages.Error;
     const std::wstring quoted = L"\"" + win::AnsiToWide(archive) + L"\"";
@@ -45,7 +45,7 @@ TEST_F(CutArchiveTest, EveryBytePosition) {
     }
     EXPECT_TRUE(view.questions.empty());
     for (std::size_t i = 0; i < files.size(); ++i) {
-      const std::string path = setup::InstallFolder + "\\" + files[i].first.substr(13);
+      const std::string path = state.InstallFolder + "\\" + files[i].first.substr(13);
       if (cut < entryEnd[i]) {
         EXPECT_FALSE(Exists(path)) << files[i].first;  // cut out of the directory: absent
       } else if (Exists(path)) {
@@ -54,7 +54,7 @@ TEST_F(CutArchiveTest, EveryBytePosition) {
         EXPECT_FALSE(error.empty()) << files[i].first << " missing without an error";
       }
     }
-    testing_support::TempFolder::RemoveTree(setup::InstallFolder);
+    testing_support::TempFolder::RemoveTree(state.InstallFolder);
   }
 }
 

@@ -72,9 +72,9 @@ TEST_F(DiskSpaceTest, CountsWhatTheRunWouldWriteOnEachVolume) {
   EXPECT_FALSE(Exists(elsewhere / "x"));
 
   // The distribution's archives, found as the run finds them: with room, no shortfall.
-  setup::SourceDir = source;
+  state.SourceDir = source;
   const std::vector<setup::VolumeSpace> found =
-      setup::MeasureDiskSpace(target, setup::ArchivesOfThisProgram());
+      setup::MeasureDiskSpace(target, setup::ArchivesOfThisProgram(state.SourceDir));
   ASSERT_EQ(found.size(), 1u);
   EXPECT_FALSE(found[0].FallsShort());
   const std::string line = setup::DiskSpaceLogLine(found[0]);

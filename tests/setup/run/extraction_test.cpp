@@ -35,7 +35,7 @@ std::string Int32(std::int32_t v) {
 class UnpackArchiveTest : public testing_support::InstallFixture {
  protected:
   // Unpacks the archive "a.dt" of the distribution folder.
-  void Unpack(bool overwrite) { setup::UnpackArchive(archive, messages, overwrite, view); }
+  void Unpack(bool overwrite) { setup::UnpackArchive(archive, state, messages, overwrite, view); }
   std::wstring W(const std::string& ansi) { return win::AnsiToWide(ansi); }
 
   const std::string archive = source + "\\a.dt";
@@ -55,7 +55,7 @@ TEST_F(UnpackArchiveTest, WritesEveryEntryWithProgressLabelsAndPumps) {
   EXPECT_EQ(view.labels,
             (std::vector<std::wstring>{L"Файл: GeoDict.DCT...", L"Файл: KORVU50.DLL...",
                                        L"Файл: copy.DLL..."}));
-  EXPECT_EQ(setup::DoneBytes, 10 + 7 + 7);
+  EXPECT_EQ(state.DoneBytes, 10 + 7 + 7);
   EXPECT_EQ(view.positions, (std::vector<std::int32_t>{10, 17, 24}));
   EXPECT_EQ(view.pumps, 3 + 1);  // once per entry, once at the end
 }
@@ -94,7 +94,7 @@ TEST_F(UnpackArchiveTest, WithoutOverwriteExistingFilesStayAndTheirPayloadIsNotR
   EXPECT_EQ(messages.Error, L"");
   EXPECT_EQ(ReadFileBytes(target + "\\kept.txt"), "existing");
   EXPECT_EQ(ReadFileBytes(target + "\\new.txt"), "new");
-  EXPECT_EQ(setup::DoneBytes, 0 + 3);
+  EXPECT_EQ(state.DoneBytes, 0 + 3);
 }
 
 TEST_F(UnpackArchiveTest, TheSameStoredPathTwice) {
@@ -102,13 +102,13 @@ TEST_F(UnpackArchiveTest, TheSameStoredPathTwice) {
                {{"%InstallDir%\\twice.txt", "first"}, {"%InstallDir%\\twice.txt", "second!"}});
   Unpack(true);
   EXPECT_EQ(ReadFileBytes(target + "\\twice.txt"), "second!");
-  EXPECT_EQ(setup::DoneBytes, 5 + 7);
+  EXPECT_EQ(state.DoneBytes, 5 + 7);
 
   testing_support::TempFolder::RemoveTree(target);
-  setup::DoneBytes = 0;
+  state.DoneBytes = 0;
   Unpack(false);
   EXPECT_EQ(ReadFileBytes(target + "\\twice.txt"), "first");
-  EXPECT_EQ(setup::DoneBytes, 5 + 7);
+  EXPECT_EQ(state.DoneBytes, 5 + 7);
 }
 
 TEST_F(UnpackArchiveTest, OpenAndFormatErrors) {
@@ -138,10 +138,10 @@ TEST_F(UnpackArchiveTest, FolderErrorStopsBeforeTheEntryIsWritten) {
   EXPECT_EQ(ReadFileBytes(target + "\\ok.txt"), "1");
   EXPECT_FALSE(Exists(target + "\\late.txt"));
   EXPECT_EQ(view.pumps, 1);  // the first entry's; no end-of-archive pump after a stop
-  EXPECT_EQ(setup::DoneBytes, 1);
+  EXPECT_EQ(state.DoneBytes, 1);
 
   WriteFileBytes(temp / "file", "x");
-  setup::InstallFolder = temp / "file";
+  state.InstallFolder = temp / "file";
   WriteArchive("a.dt", {{"%InstallDir%\\sub\\x.txt", "1"}});
   Unpack(true);
   EXPECT_EQ(messages.Error, L"Ошибка создания директории: \"" + W(temp / "file\\sub") + L"\".");
@@ -199,7 +199,7 @@ TEST_F(UnpackArchiveTest, WriteErrorQuestionAnswers) {
   EXPECT_EQ(view.questions, (std::vector<std::wstring>{question, question}));
   EXPECT_EQ(messages.Error, L"");
   EXPECT_EQ(ReadFileBytes(target + "\\next.txt"), "4");
-  EXPECT_EQ(setup::DoneBytes, 3 + 1);  // the skipped file counts too
+  EXPECT_EQ(state.DoneBytes, 3 + 1);  // the skipped file counts too
 
   view.questions.clear();
   view.answers = {setup::WriteErrorAnswer::kClosed};  // closed, or the application ending: skipped
@@ -335,7 +335,7 @@ class ReplaceTest : public UnpackArchiveTest {
     view = {};
   }
   void Run(const setup::ArchiveSource& archive) {
-    setup::UnpackArchive(archive, messages, true, view);
+    setup::UnpackArchive(archive, state, messages, true, view);
   }
   std::wstring Question() { return L"Ошибка записи файла: \"" + W(old) + L"\"."; }
 

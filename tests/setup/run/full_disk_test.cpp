@@ -10,7 +10,7 @@
 #include "setup/wizard/wizard_fixture.h"
 #include "fake_view.h"
 #include "install_fixture.h"
-#include "setup/dialogs/dialogs.h"
+#include "base/ui/dialogs/dialogs.h"
 #include "setup/run/disk_space.h"
 #include "setup/run/extraction.h"
 #include "win32/handles.h"
@@ -29,7 +29,7 @@ class FullDiskTest : public testing_support::InstallFixture {
     const char* drive = std::getenv("SETUP_TINY_DRIVE");
     if (!drive || !*drive) GTEST_SKIP() << "no small drive (SETUP_TINY_DRIVE) to fill";
     folder = std::string(drive) + "\\Korvu" + std::to_string(++runs);
-    setup::InstallFolder = folder;
+    state.InstallFolder = folder;
     // small.txt fits; big.bin (256 KiB) cannot; after.txt fits again once big.bin is cut to 0.
     WriteArchive("a.dt", {{"%InstallDir%\\small.txt", "small"},
                           {"%InstallDir%\\big.bin", std::string(256 * 1024, 'B')},
@@ -45,7 +45,7 @@ class FullDiskTest : public testing_support::InstallFixture {
 
 TEST_F(FullDiskTest, AbortGivesTheWriteErrorAndLeavesNoPartialFile) {
   view.answers = {setup::WriteErrorAnswer::kAbort};
-  setup::UnpackArchive(source + "\\a.dt", messages, true, view);
+  setup::UnpackArchive(source + "\\a.dt", state, messages, true, view);
   const std::wstring error =
       L"Ошибка записи файла: \"" + win::AnsiToWide(folder + "\\big.bin") + L"\".";
   EXPECT_EQ(view.questions, (std::vector<std::wstring>{error}));
@@ -57,12 +57,12 @@ TEST_F(FullDiskTest, AbortGivesTheWriteErrorAndLeavesNoPartialFile) {
 
 TEST_F(FullDiskTest, IgnoreKeepsTheTargetEmptyAndGoesOn) {
   view.answers = {setup::WriteErrorAnswer::kRetry, setup::WriteErrorAnswer::kIgnore};
-  setup::UnpackArchive(source + "\\a.dt", messages, true, view);
+  setup::UnpackArchive(source + "\\a.dt", state, messages, true, view);
   EXPECT_EQ(view.questions.size(), 2u);
   EXPECT_EQ(messages.Error, L"");
   EXPECT_EQ(ReadFileBytes(folder + "\\big.bin"), "");
   EXPECT_EQ(ReadFileBytes(folder + "\\after.txt"), "after");
-  EXPECT_EQ(setup::DoneBytes, 5 + 256 * 1024 + 5);
+  EXPECT_EQ(state.DoneBytes, 5 + 256 * 1024 + 5);
 }
 
 // A file that is there already and cannot be replaced for want of room stays as it was, whatever
@@ -78,7 +78,7 @@ TEST_F(FullDiskTest, AReplacedFileStaysWholeWhenTheNewContentDoesNotFit) {
     messages = {};
     view.answers = {answer};
     view.questionErrors.clear();
-    setup::UnpackArchive(source + "\\a.dt", messages, true, view);
+    setup::UnpackArchive(source + "\\a.dt", state, messages, true, view);
     EXPECT_EQ(view.questionErrors, std::vector<unsigned long>{ERROR_DISK_FULL});
     EXPECT_TRUE(ReadFileBytes(folder + "\\big.bin") == old);
     EXPECT_EQ(testing_support::TemporaryFilesIn(folder), std::vector<std::string>{});
@@ -121,12 +121,12 @@ TEST(DiskSpaceOnATinyDrive, UnattendedVerdictWithItsFigures) {
   if (!TinyDrive()) GTEST_SKIP() << "no small drive (SETUP_TINY_DRIVE) to fill";
   testing_support::TempFolder temp;
   WriteTooBigDistribution(temp / "dist");
-  setup::SourceDir = temp / "dist";
+  const std::string sourceDir = temp / "dist";
   const std::string folder = std::string(TinyDrive()) + "\\Checked";
   CreateDirectoryA(folder.c_str(), nullptr);
 
-  const auto measure = [&folder] {
-    return setup::MeasureDiskSpace(folder, setup::ArchivesOfThisProgram());
+  const auto measure = [&folder, &sourceDir] {
+    return setup::MeasureDiskSpace(folder, setup::ArchivesOfThisProgram(sourceDir));
   };
   const std::vector<setup::VolumeSpace> volumes = measure();
   ASSERT_EQ(volumes.size(), 1u);
@@ -202,7 +202,7 @@ class DiskSpaceWizard : public testing_support::WizardTest {
     if (!TinyDrive()) GTEST_SKIP() << "no small drive (SETUP_TINY_DRIVE) to fill";
     WizardTest::SetUp();
     WriteTooBigDistribution(dist);
-    setup::SourceDir = dist;  // the window set it to the test program's folder
+    form->State().SourceDir = dist;  // the window set it to the test program's folder
     folder = std::string(TinyDrive()) + "\\Wizard" + std::to_string(++runs);
     Key(VK_RETURN);  // "Далее"
     SetWindowTextW(C().EInstallPath, win::AnsiToWide(folder).c_str());
@@ -226,7 +226,7 @@ class DiskSpaceWizard : public testing_support::WizardTest {
 // field; the folder made by the folder step stays, nothing is unpacked, the run never starts.
 TEST_F(DiskSpaceWizard, DeclinedQuestionKeepsSettingsWithNothingUnpacked) {
   bool ran = false;
-  form->Installation = [&ran](setup::InstallView&) { return ran = true; };
+  form->RunProcedure = [&ran](setup::InstallView&) { return ran = true; };
   const std::vector<std::function<void(HWND)>> declines = {
       [](HWND) { testing_support::SendKey(VK_ESCAPE); },
       [](HWND dialog) {

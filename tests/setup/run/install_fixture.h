@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "core/archive_writer.h"
-#include "setup/run/globals.h"
+#include "setup/run/run_state.h"
 #include "support/temp_folder.h"
 #include "win32/registry.h"
 
@@ -123,10 +123,8 @@ class InstallFixture : public ::testing::Test {
  protected:
   void SetUp() override {
     CreateDirectoryA(source.c_str(), nullptr);
-    setup::SourceDir = source;
-    setup::InstallFolder = target;
-    setup::ProgramTitle = "Korvu v5.02 build Ostelan";
-    setup::TotalBytes = setup::DoneBytes = 0;
+    state.SourceDir = source;
+    state.InstallFolder = target;
   }
 
   void WriteArchive(const std::string& name,
@@ -137,6 +135,7 @@ class InstallFixture : public ::testing::Test {
   TempFolder temp;
   const std::string source = temp / "dist";
   const std::string target = temp / "Program Files\\Korvu";
+  setup::RunState state;  // the run's: its distribution and installation folders
 };
 
 }  // namespace testing_support

@@ -12,7 +12,7 @@
 #include "fake_view.h"
 #include "install_fixture.h"
 #include "setup/run/install_sequence.h"
-#include "setup/run/shared_files.h"
+#include "base/shared_files.h"
 #include "support/registry_value_guard.h"
 #include "win32/sha256.h"
 
@@ -37,11 +37,11 @@ class InstallRecordTest : public testing_support::InstallFixture {
  protected:
   void SetUp() override {
     InstallFixture::SetUp();
-    setup::FoldersMade.clear();
+    state.FoldersMade.clear();
   }
   bool Run() {
-    setup::PrepareInstallFolder(target);
-    return setup::RunInstall(view, registry);
+    setup::PrepareInstallFolder(state, target);
+    return setup::RunInstall(state, view, registry);
   }
   std::string RecordBytes() const { return ReadFileBytes(target + "\\Uninstaller.dat"); }
   // The lines as "kind field field ...", one text each.
@@ -136,7 +136,7 @@ TEST_F(InstallRecordTest, ListsEveryChangeOfTheRun) {
   WriteArchive("ProgramFiles.dt", {{"%InstallDir%\\a.txt", "program"},
                                    {"%InstallDir%\\Sub\\Deep\\b.txt", "bee"}});
   WriteArchive("SystemFiles.dt", {{"%InstallDir%\\a.txt", "system"}, {shared, "common"}});
-  const testing_support::RegistryValueGuard count(HKEY_LOCAL_MACHINE, setup::kSharedDllsKey,
+  const testing_support::RegistryValueGuard count(HKEY_LOCAL_MACHINE, base::kSharedDllsKey,
                                                   shared);
   ASSERT_TRUE(Run());
   const std::string a = target + "\\a.txt", sub = target + "\\Sub";
@@ -186,7 +186,7 @@ TEST_F(InstallRecordTest, ListsEveryChangeOfTheRun) {
   // The second run kept the shared file: one more use.
   EXPECT_TRUE(Has(again, "shared " + shared + " dword:1"));
   DWORD value = 0, size = sizeof value;
-  EXPECT_EQ(RegGetValueA(HKEY_LOCAL_MACHINE, setup::kSharedDllsKey, shared.c_str(),
+  EXPECT_EQ(RegGetValueA(HKEY_LOCAL_MACHINE, base::kSharedDllsKey, shared.c_str(),
                          RRF_RT_REG_DWORD, nullptr, &value, &size),
             ERROR_SUCCESS);
   EXPECT_EQ(value, 2u);
@@ -252,8 +252,8 @@ TEST_F(InstallRecordTest, ACancelledRunLeavesAWholeRecordWithoutAnAnchor) {
   view.onPump = [&](int pumps) {
     if (pumps == 3) view.aborted = true;
   };
-  setup::PrepareInstallFolder(target);
-  EXPECT_FALSE(setup::RunInstall(view, setup::SystemRegistry()));
+  setup::PrepareInstallFolder(state, target);
+  EXPECT_FALSE(setup::RunInstall(state, view, setup::SystemRegistry()));
   ASSERT_EQ(FilesBelow(target).size(), 11u);  // the ten and the record
   const auto lines = ExpectStoppedRunRecorded("file? " + target + "\\Sub\\f10");
   EXPECT_TRUE(HasPrefix(lines, "file " + target + "\\Sub\\f10 created 1 "));
@@ -269,10 +269,10 @@ TEST_F(InstallRecordTest, ARunThatFailedHalfWayLeavesAWholeRecordWithoutAnAnchor
                                    {"%InstallDir%\\c.txt", "c"}});
   WriteArchive("SystemFiles.dt", {{"%InstallDir%\\s.txt", "s"}});
   RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, testing_support::kUninstallKey, "InstallRecord");
-  setup::PrepareInstallFolder(target);
+  setup::PrepareInstallFolder(state, target);
   CreateDirectoryA((target + "\\b.txt").c_str(), nullptr);  // cannot be written as a file
   view.answers = {setup::WriteErrorAnswer::kAbort};
-  EXPECT_FALSE(setup::RunInstall(view, setup::SystemRegistry()));
+  EXPECT_FALSE(setup::RunInstall(state, view, setup::SystemRegistry()));
   ASSERT_EQ(view.questions.size(), 1u);
   EXPECT_TRUE(testing_support::Exists(target + "\\a.txt"));
   EXPECT_FALSE(testing_support::Exists(target + "\\c.txt"));

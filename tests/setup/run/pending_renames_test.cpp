@@ -1,4 +1,4 @@
-#include "setup/run/pending_renames.h"
+#include "base/pending_renames.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "install_fixture.h"
-#include "setup/run/install_log.h"
+#include "base/program_log.h"
 #include "support/registry_value_guard.h"
 #include "support/temp_folder.h"
 #include "win32/wide_text.h"
@@ -51,9 +51,9 @@ class PendingRenamesTest : public ::testing::Test {
     second.Delete();
   }
   // Runs BeforeWrite for the target with a log, and gives the log's text.
-  std::string WriteWithLog(setup::PendingRenames& pending, const std::string& path) {
+  std::string WriteWithLog(base::PendingRenames& pending, const std::string& path) {
     {
-      setup::InstallLog log = setup::InstallLog::OpenFile(win::AnsiToWide(temp / "log.txt"));
+      base::ProgramLog log = base::ProgramLog::OpenFile(win::AnsiToWide(temp / "log.txt"));
       EXPECT_TRUE(log.IsOpen());
       pending.BeforeWrite(path, log);
     }
@@ -78,7 +78,7 @@ TEST_F(PendingRenamesTest, OnlyADeleteOfTheTargetGoesAndTheLastEntryTakesItsValu
       Nt(target), Nt(aside)}));                          // rename of the target aside
   second.SetMultiString(MultiString({Nt(target), L""}));
 
-  setup::PendingRenames pending = setup::PendingRenames::Read();
+  base::PendingRenames pending = base::PendingRenames::Read();
   ASSERT_FALSE(pending.Empty());
   const std::string log = WriteWithLog(pending, target);
 
@@ -108,7 +108,7 @@ TEST_F(PendingRenamesTest, EntriesMadeByTheSystemMatchAndLaterOnesAreKept) {
   ASSERT_TRUE(MoveFileExA(spelled.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT));
   ASSERT_TRUE(MoveFileExA(newer.c_str(), target.c_str(),
                           MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING));
-  setup::PendingRenames pending = setup::PendingRenames::Read();
+  base::PendingRenames pending = base::PendingRenames::Read();
   ASSERT_TRUE(MoveFileExA(other.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT));
 
   const std::string t = "\"" + target + "\"";
@@ -127,11 +127,11 @@ TEST_F(PendingRenamesTest, EntriesMadeByTheSystemMatchAndLaterOnesAreKept) {
 
 TEST_F(PendingRenamesTest, NothingPendingWritesNothing) {
   second.SetText("not a list");  // a value of another type holds nothing usable
-  setup::PendingRenames pending = setup::PendingRenames::Read();
+  base::PendingRenames pending = base::PendingRenames::Read();
   EXPECT_TRUE(pending.Empty());
   EXPECT_EQ(WriteWithLog(pending, target), "");
   first.SetMultiString(MultiString({}));  // an empty list is as good as none
-  EXPECT_TRUE(setup::PendingRenames::Read().Empty());
+  EXPECT_TRUE(base::PendingRenames::Read().Empty());
 }
 
 // Pending entries name files as the system acts on them: full paths, and under WOW64 the
@@ -141,12 +141,12 @@ TEST(PathAsTheSystemActsOnIt, FullPathAndTheRedirectedSystemFolder) {
   char current[MAX_PATH];
   GetCurrentDirectoryA(MAX_PATH, current);
   SetCurrentDirectoryA(temp.path().c_str());
-  EXPECT_EQ(setup::PathAsTheSystemActsOnIt("sub\\..\\a.dll"), win::AnsiToWide(temp / "a.dll"));
+  EXPECT_EQ(base::PathAsTheSystemActsOnIt("sub\\..\\a.dll"), win::AnsiToWide(temp / "a.dll"));
   SetCurrentDirectoryA(current);
 
   char system[MAX_PATH], wow64[MAX_PATH];
   ASSERT_GT(GetSystemDirectoryA(system, MAX_PATH), 0u);
-  const std::wstring acted = setup::PathAsTheSystemActsOnIt(std::string(system) + "\\x.dll");
+  const std::wstring acted = base::PathAsTheSystemActsOnIt(std::string(system) + "\\x.dll");
   if (testing_support::HasOther64BitView()) {
     ASSERT_GT(GetSystemWow64DirectoryA(wow64, MAX_PATH), 0u);
     EXPECT_EQ(acted, win::AnsiToWide(std::string(wow64) + "\\x.dll"));

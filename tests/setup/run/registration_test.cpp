@@ -72,7 +72,7 @@ class RegisterProductTest : public testing_support::InstallFixture {
 
 TEST_F(RegisterProductTest, WritesKeysToolsAndIniInOrder) {
   RecordingRegistry registry;
-  setup::RegisterProduct(registry, 4321);
+  setup::RegisterProduct(registry, state, 4321);
   const std::string today = setup::LocalDateText();
   const std::string u =
       "\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Korvu v5.02 build Ostelan | ";
@@ -104,7 +104,7 @@ TEST_F(RegisterProductTest, WritesKeysToolsAndIniInOrder) {
 TEST_F(RegisterProductTest, RealRegistryValuesAndToolCommandLinesWithBlanks) {
   if (HasOther64BitView()) RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, KEY_WOW64_64KEY, 0);
   InstallTools(target);
-  setup::RegisterProduct(setup::SystemRegistry(), 70000);
+  setup::RegisterProduct(setup::SystemRegistry(), state, 70000);
   // The date is read after the run: at midnight it may be one day on.
   SYSTEMTIME now;
   GetLocalTime(&now);
@@ -140,10 +140,10 @@ TEST_F(RegisterProductTest, RealRegistryValuesAndToolCommandLinesWithBlanks) {
 }
 
 TEST_F(RegisterProductTest, ATrailingBackslashDoublesInEveryPath) {
-  setup::InstallFolder = target + "\\";
+  state.InstallFolder = target + "\\";
   InstallTools(target);
   RecordingRegistry registry;
-  setup::RegisterProduct(registry, 0);
+  setup::RegisterProduct(registry, state, 0);
   EXPECT_EQ(registry.writes.at(12),
             "SOFTWARE\\Fendaro\\Korvu\\5.0 | GeoDictionary = " + target + "\\\\Maps\\GeoDict.DCT");
   EXPECT_EQ(AwaitRecord(target + "\\REGSVR32.EXE.cmdline"),
@@ -156,7 +156,7 @@ TEST_F(RegisterProductTest, ASecondRunKeepsOtherIniSectionsAndReplacesItsKeys) {
   testing_support::WriteFileBytes(target + "\\Uninstaller.ini",
                                   "[other]\r\nkeep=1\r\n[program]\r\nProgName=old\r\nExtra=2\r\n");
   RecordingRegistry registry;
-  setup::RegisterProduct(registry, 0);
+  setup::RegisterProduct(registry, state, 0);
   const std::string ini = ReadFileBytes(target + "\\Uninstaller.ini");
   EXPECT_NE(ini.find("[other]\r\nkeep=1"), std::string::npos) << ini;
   EXPECT_NE(ini.find("ProgName=Korvu v5.02 build Ostelan"), std::string::npos) << ini;
@@ -169,7 +169,7 @@ TEST_F(RegisterProductTest, AFailedValueWriteRaisesAndSkipsTheRest) {
   RecordingRegistry registry;
   registry.failOn = "GeoDictionary";
   try {
-    setup::RegisterProduct(registry, 0);
+    setup::RegisterProduct(registry, state, 0);
     FAIL() << "no error";
   } catch (const std::runtime_error& e) {
     EXPECT_STREQ(e.what(), "Failed to set data for 'GeoDictionary'");
@@ -184,7 +184,7 @@ TEST_F(RegisterProductTest, KeysThatCannotBeOpenedAreSkippedSilently) {
   InstallTools(target);
   RecordingRegistry registry;
   registry.refuseKeys = true;
-  setup::RegisterProduct(registry, 0);
+  setup::RegisterProduct(registry, state, 0);
   EXPECT_TRUE(registry.writes.empty());
   EXPECT_NE(AwaitRecord(target + "\\RegTypLib.exe.cmdline"), "<missing>");
   EXPECT_TRUE(Exists(target + "\\Uninstaller.ini"));
@@ -194,22 +194,22 @@ TEST_F(RegisterProductTest, ARelativeFolderGetsItsIniThereNotInTheWindowsFolder)
   char previous[MAX_PATH];
   GetCurrentDirectoryA(MAX_PATH, previous);
   SetCurrentDirectoryA((temp / "Program Files").c_str());
-  setup::InstallFolder = "Korvu";
+  state.InstallFolder = "Korvu";
   RecordingRegistry registry;
-  setup::RegisterProduct(registry, 0);
+  setup::RegisterProduct(registry, state, 0);
   SetCurrentDirectoryA(previous);
   EXPECT_NE(ReadFileBytes(target + "\\Uninstaller.ini").find("InstallDir=Korvu\r\n"),
             std::string::npos);
 }
 
 TEST(StartProgram, StartsOnlyWhatExists) {
-  EXPECT_FALSE(setup::StartProgram("", "", true));
-  EXPECT_FALSE(setup::StartProgram("C:\\no\\such\\program.exe", "", true));
+  EXPECT_FALSE(base::StartProgram("", "", true));
+  EXPECT_FALSE(base::StartProgram("C:\\no\\such\\program.exe", "", true));
   testing_support::TempFolder temp;
   const std::string tool = temp / "tool.exe";
   ASSERT_TRUE(CopyFileA(testing_support::FromUnixPath(RECORDER_EXE).c_str(), tool.c_str(), FALSE))
       << GetLastError();
-  const win::KernelHandle process = setup::StartProgram(tool, "", false);
+  const win::KernelHandle process = base::StartProgram(tool, "", false);
   ASSERT_TRUE(process) << "system error " << GetLastError();
   WaitForSingleObject(process.get(), 10000);
   // The blank after the path is there even without arguments.

@@ -44,8 +44,8 @@ class RunInstallTest : public testing_support::InstallFixture {
  protected:
   // The run after its folder step, as PrepareRun leaves it.
   bool Run() {
-    setup::PrepareInstallFolder(target);
-    return setup::RunInstall(view, registry);
+    setup::PrepareInstallFolder(state, target);
+    return setup::RunInstall(state, view, registry);
   }
   std::int64_t Size(const char* archive) {
     return static_cast<std::int64_t>(ReadFileBytes(source + "\\" + archive).size());
@@ -61,7 +61,7 @@ TEST_F(RunInstallTest, BothArchivesThenRegistration) {
   EXPECT_EQ(ReadFileBytes(target + "\\a.txt"), "program");  // the second archive keeps it
   EXPECT_EQ(ReadFileBytes(target + "\\b.txt"), "b");
   const auto total = Size("ProgramFiles.dt") + Size("SystemFiles.dt");
-  EXPECT_EQ(setup::TotalBytes, total);
+  EXPECT_EQ(state.TotalBytes, total);
   EXPECT_EQ(view.gaugeMax, (std::vector<std::int32_t>{static_cast<std::int32_t>(total)}));
   EXPECT_EQ(view.positions.back(), total);
   EXPECT_EQ(view.visibility, (std::vector<bool>{true, false}));
@@ -100,7 +100,7 @@ TEST_F(RunInstallTest, MissingArchivesAreSkippedSilently) {
   CreateDirectoryA(target.c_str(), nullptr);
   view = FakeView();
   EXPECT_TRUE(Run());  // nothing at all: the registration still runs
-  EXPECT_EQ(setup::TotalBytes, 0);
+  EXPECT_EQ(state.TotalBytes, 0);
   EXPECT_EQ(view.gaugeMax, (std::vector<std::int32_t>{0}));
   EXPECT_TRUE(Exists(target + "\\Uninstaller.ini"));
 }

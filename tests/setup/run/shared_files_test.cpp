@@ -1,4 +1,4 @@
-#include "setup/run/shared_files.h"
+#include "base/shared_files.h"
 
 #include <gtest/gtest.h>
 
@@ -22,12 +22,12 @@ class SharedUseTest : public ::testing::Test {
   std::string Counted(const std::string& name, DWORD type = REG_NONE, const std::string& data = {}) {
     const std::string path = temp_ / name;
     guards_.push_back(std::make_unique<testing_support::RegistryValueGuard>(
-        HKEY_LOCAL_MACHINE, setup::kSharedDllsKey, path));
+        HKEY_LOCAL_MACHINE, base::kSharedDllsKey, path));
     if (type != REG_NONE) guards_.back()->Set(type, data.data(), static_cast<DWORD>(data.size()));
     return path;
   }
   static std::optional<RegValue> Count(const std::string& path, REGSAM view = 0) {
-    return testing_support::HklmValue(setup::kSharedDllsKey, path.c_str(), view);
+    return testing_support::HklmValue(base::kSharedDllsKey, path.c_str(), view);
   }
 
  private:
@@ -37,11 +37,11 @@ class SharedUseTest : public ::testing::Test {
 
 TEST_F(SharedUseTest, AMissingCountStartsAtOneForANewFileAndTwoForAnOldOne) {
   const std::string fresh = Counted("fresh.dll"), old = Counted("old.dll");
-  EXPECT_EQ(setup::AddSharedUse(fresh, /*existedBefore=*/false), "none");
+  EXPECT_EQ(base::AddSharedUse(fresh, /*existedBefore=*/false), "none");
   EXPECT_EQ(Count(fresh), Dword(1));
-  EXPECT_EQ(setup::AddSharedUse(old, /*existedBefore=*/true), "none");
+  EXPECT_EQ(base::AddSharedUse(old, /*existedBefore=*/true), "none");
   EXPECT_EQ(Count(old), Dword(2));
-  EXPECT_EQ(setup::AddSharedUse(old, /*existedBefore=*/false), "dword:2");
+  EXPECT_EQ(base::AddSharedUse(old, /*existedBefore=*/false), "dword:2");
   EXPECT_EQ(Count(old), Dword(3));
 }
 
@@ -65,7 +65,7 @@ TEST_F(SharedUseTest, StoredCountsGrowInTheirOwnType) {
   int n = 0;
   for (const auto& c : cases) {
     const std::string path = Counted("file" + std::to_string(++n) + ".dll", c.type, c.data);
-    EXPECT_EQ(setup::AddSharedUse(path, /*existedBefore=*/true), c.before) << c.before;
+    EXPECT_EQ(base::AddSharedUse(path, /*existedBefore=*/true), c.before) << c.before;
     EXPECT_EQ(Count(path), c.after) << c.before;
   }
 }
@@ -76,7 +76,7 @@ TEST_F(SharedUseTest, UnderWow64TheOther64BitViewGetsNothing) {
     GTEST_SKIP() << "only a 32-bit build under WOW64 has a 64-bit view beside its own";
   }
   const std::string path = Counted("view.dll");
-  EXPECT_EQ(setup::AddSharedUse(path, false), "none");
+  EXPECT_EQ(base::AddSharedUse(path, false), "none");
   EXPECT_EQ(Count(path, KEY_WOW64_32KEY), Dword(1));
   EXPECT_FALSE(Count(path, KEY_WOW64_64KEY));
 }

@@ -1,11 +1,11 @@
-#include "setup/run/started_tools.h"
+#include "base/started_programs.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 
 #include "install_fixture.h"
-#include "setup/run/install_log.h"
+#include "base/program_log.h"
 #include "setup/run/registration.h"
 #include "win32/wide_text.h"
 
@@ -20,23 +20,23 @@ using testing_support::ReadFileBytes;
 // running.
 TEST(WaitForTools, LogsExitCodesAndLeavesALateToolRunning) {
   testing_support::TempFolder temp;
-  setup::InstallLog log = setup::InstallLog::OpenFile(win::AnsiToWide(temp / "log.txt"));
+  base::ProgramLog log = base::ProgramLog::OpenFile(win::AnsiToWide(temp / "log.txt"));
   ASSERT_TRUE(log.IsOpen());
 
   const std::string event = "setup-test-tools-" + std::to_string(GetCurrentProcessId());
   const win::KernelHandle release(CreateEventA(nullptr, TRUE, FALSE, event.c_str()));
   const std::string holder = FromUnixPath(HOLD_FILE_EXE);
-  setup::StartedTools tools;
+  base::StartedTools tools;
   // hold_file.exe without arguments ends at once with exit code 2; with them it waits for the
   // event.
-  tools.push_back({"quick", setup::StartProgram(holder, "", true)});
+  tools.push_back({"quick", base::StartProgram(holder, "", true)});
   tools.push_back(
-      {"slow", setup::StartProgram(holder, "\"" + temp / "held" + "\" " + event, true)});
+      {"slow", base::StartProgram(holder, "\"" + temp / "held" + "\" " + event, true)});
   ASSERT_TRUE(tools[0].process && tools[1].process);
 
   int pumps = 0;
   const auto start = std::chrono::steady_clock::now();
-  setup::WaitForTools(tools, 1500ms, log, [&] { ++pumps; });
+  base::WaitForTools(tools, 1500ms, log, [&] { ++pumps; });
   const auto waited = std::chrono::steady_clock::now() - start;
   EXPECT_GE(waited, 1400ms);
   EXPECT_LT(waited, 5s);

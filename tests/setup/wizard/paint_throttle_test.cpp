@@ -1,5 +1,5 @@
 // The throttle of the progress page's paints, on a clock the test moves.
-#include "setup/wizard/paint_throttle.h"
+#include "base/ui/progress/paint_throttle.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +15,7 @@ struct Screen {
   std::chrono::microseconds now{5s};
   std::vector<std::wstring> labels;  // every label painted, in order
   std::vector<int> positions;        // every position painted
-  setup::PaintThrottle throttle{[this] { return now; },
+  base::PaintThrottle throttle{[this] { return now; },
                                 {[this](const std::wstring& text) { labels.push_back(text); },
                                  [this](std::int32_t position) { positions.push_back(position); }}};
 };

@@ -12,7 +12,7 @@
 #include "setup/wizard/wizard_fixture.h"
 #include "core/archive_writer.h"
 #include "core/text.h"
-#include "setup/run/globals.h"
+#include "setup/run/run_state.h"
 #include "setup/run/install_fixture.h"
 #include "support/temp_folder.h"
 #include "toolkit/error_report.h"
@@ -187,8 +187,8 @@ TEST_F(Wizard, StartsOnWellcomeAndWalksForwardAndBack) {
   EXPECT_EQ(TextOf(c.EInstallPath), L"C:\\Program Files\\Ostelan\\Korvu");
   char exe[MAX_PATH];
   GetModuleFileNameA(nullptr, exe, MAX_PATH);
-  EXPECT_EQ(setup::SourceDir, dt::SplitPath(exe).folder);
-  EXPECT_EQ(setup::ProgramTitle, "Korvu v5.02 build Ostelan");
+  EXPECT_EQ(form->State().SourceDir, dt::SplitPath(exe).folder);
+  EXPECT_EQ(form->State().ProgramTitle, "Korvu v5.02 build Ostelan");
   EXPECT_FALSE(form->Installing);
   EXPECT_FALSE(form->Aborted());
   SaveScreenshot(form->Handle(), "screenshots\\page0-wellcome.bmp");
@@ -297,10 +297,10 @@ TEST_F(Wizard, EveryCloseRequestOutsideARunEndsTheApplicationWithoutAQuestion) {
 TEST_F(Wizard, AFolderThatCannotBeMadeKeepsSettingsWithTheErrorBox) {
   testing_support::TempFolder temp;
   testing_support::WriteFileBytes(temp / "file", "x");
-  setup::InstallLog log = setup::InstallLog::OpenFile(win::AnsiToWide(temp / "log.txt"));
+  base::ProgramLog log = base::ProgramLog::OpenFile(win::AnsiToWide(temp / "log.txt"));
   form->UseLog(log);
   bool ran = false;
-  form->Installation = [&ran](setup::InstallView&) { return ran = true; };
+  form->RunProcedure = [&ran](setup::InstallView&) { return ran = true; };
   GoToSettings();
   // Nothing to create for an empty path; a file of that name cannot become a folder.
   for (const auto& [path, why] : {std::pair<std::string, std::string>{"", "no folder created"},
@@ -323,7 +323,7 @@ TEST_F(Wizard, AFolderThatCannotBeMadeKeepsSettingsWithTheErrorBox) {
         << win::WideToUtf8(text);
     EXPECT_EQ(CurrentPage(), Page::kSettings);
     EXPECT_EQ(GetFocus(), C().EInstallPath);
-    EXPECT_EQ(setup::InstallFolder, path);
+    EXPECT_EQ(form->State().InstallFolder, path);
     const std::string logged = testing_support::ReadFileBytes(temp / "log.txt");
     EXPECT_NE(
         logged.find("the installation folder cannot be created or is not a folder (" + why + "): " +
@@ -331,7 +331,7 @@ TEST_F(Wizard, AFolderThatCannotBeMadeKeepsSettingsWithTheErrorBox) {
         std::string::npos)
         << logged;
   }
-  form->UseLog(setup::NoLog());
+  form->UseLog(base::NoLog());
   EXPECT_FALSE(ran);
   EXPECT_FALSE(form->Installing);
 }
@@ -342,11 +342,11 @@ TEST_F(Wizard, StartCreatesTheFolderRunsOnTheProgressPageAndEndsOnFinish) {
     Restart();
     testing_support::TempFolder temp;
     const std::string folder = temp / "Program Files\\Korvu\\";  // kept as typed
-    form->Installation = [&](setup::InstallView& view) {
+    form->RunProcedure = [&](setup::InstallView& view) {
       EXPECT_EQ(CurrentPage(), Page::kProgress);
       EXPECT_EQ(GetFocus(), C().BCancelProgress);
       EXPECT_TRUE(form->Installing);
-      EXPECT_EQ(setup::InstallFolder, folder);
+      EXPECT_EQ(form->State().InstallFolder, folder);
       EXPECT_TRUE(win::DirectoryExistsQuiet(folder));
       view.SetFileLabel(L"Файл: KORVU50.DLL");
       view.SetGaugeMax(1000);
@@ -386,7 +386,7 @@ TEST_F(Wizard, RunPaintsOncePerRefreshAndTheCurrentStateBeforeQuestionsHidingAnd
   TCoolGauge& gauge = form->ProgressBar();
   const auto label = [this] { return TextOf(C().LabelFileName); };
   int paintsBeforeFinish = 0;
-  form->Installation = [&](setup::InstallView& view) {
+  form->RunProcedure = [&](setup::InstallView& view) {
     view.SetGaugeMax(1000);
     view.SetGaugeVisible(true);
     view.SetFileLabel(L"Файл: a.dll...");
@@ -454,9 +454,9 @@ TEST_F(Wizard, EnoughDiskSpaceAsksNothing) {
   CreateDirectoryA(dist.c_str(), nullptr);
   testing_support::WriteFileBytes(dist + "\\ProgramFiles.dt",
                                   dt::BuildArchive({{"%InstallDir%\\a.txt", "a"}}));
-  setup::SourceDir = dist;
+  form->State().SourceDir = dist;
   bool ran = false;
-  form->Installation = [&ran](setup::InstallView&) { return ran = true; };
+  form->RunProcedure = [&ran](setup::InstallView&) { return ran = true; };
   GoToSettings();
   SetPath(temp / "Korvu");
   WhenModalUp unexpected([](HWND) { SendKey(VK_ESCAPE); });
@@ -469,7 +469,7 @@ TEST_F(Wizard, EnoughDiskSpaceAsksNothing) {
 
 TEST_F(Wizard, AnErrorRaisedByTheRunIsReportedAfterTheFinishPageShows) {
   testing_support::TempFolder temp;
-  form->Installation = [](setup::InstallView&) -> bool {
+  form->RunProcedure = [](setup::InstallView&) -> bool {
     throw std::runtime_error("Failed to set data for 'DisplayName'");
   };
   int page = -1;
@@ -497,7 +497,7 @@ TEST_F(Wizard, AnErrorRaisedByTheRunIsReportedAfterTheFinishPageShows) {
 TEST_F(Wizard, CancelDuringARunAsksAndOnlyOkAborts) {
   testing_support::TempFolder temp;
   bool firstAnswerKeptRunning = false;
-  form->Installation = [&](setup::InstallView& view) {
+  form->RunProcedure = [&](setup::InstallView& view) {
     {
       WhenModalUp no([](HWND) { SendKey(VK_ESCAPE); });
       SendKey(VK_ESCAPE);  // Esc on the Progress page presses "Прервать"
@@ -528,7 +528,7 @@ TEST_F(Wizard, CancelDuringARunAsksAndOnlyOkAborts) {
 TEST_F(Wizard, CloseDuringARunLetsTheRunFinish) {
   testing_support::TempFolder temp;
   bool closedWithoutQuestion = false;
-  form->Installation = [&](setup::InstallView& view) {
+  form->RunProcedure = [&](setup::InstallView& view) {
     SendMessageW(form->Handle(), WM_SYSCOMMAND, SC_CLOSE, 0);
     view.Pump();
     closedWithoutQuestion = app->Terminated() && !view.Aborted() &&

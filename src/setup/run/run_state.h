@@ -1,0 +1,35 @@
+// The state of one installation run, which the preparation fills in and the run receives: where
+// the distribution lies, the product's title, the installation folder, the progress in bytes, and
+// the folder levels made for it before the run.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/product.h"
+#include "setup/run/run_record.h"
+
+namespace setup {
+
+struct RunState {
+  // The folder that holds Setup.exe, without trailing backslashes.
+  std::string SourceDir;
+  // The product's title: the uninstall key's name, its DisplayName and the INI's ProgName.
+  std::string ProgramTitle = product::kProgramTitle;
+  // The installation folder exactly as typed (ANSI code page), set by the folder step.
+  std::string InstallFolder;
+  // The two archives' sizes added up, and the payload bytes processed so far. 64-bit, so that
+  // distributions of 2 GiB and more are counted correctly.
+  std::int64_t TotalBytes = 0;
+  std::int64_t DoneBytes = 0;
+  // The levels this process made for an installation folder: by the folder step, or by the
+  // folder browser opened on the typed folder. The record names those of the folder it installs
+  // into.
+  std::vector<MadeFolder> FoldersMade;
+};
+
+// The state of a run of the running program: SourceDir is the folder that holds it.
+RunState StateOfThisProgram();
+
+}  // namespace setup
