@@ -82,21 +82,21 @@ std::wstring HelpText() {
 }
 
 base::ProgramDescription UninstallerProgram() {
-  base::ProgramDescription program;
-  program.title = kUninstallerTitle;
-  program.fileName = L"Uninstaller.exe";
-  program.logKind = L"Uninstall";
-  program.logHeading = std::string("Uninstaller of ") + product::kProgramTitle + ", " +
-                       product::kVersionLabel;
-  program.switches = dt::kUninstallerSwitches;
-  program.helpText = HelpText;
-  program.helpShown = EndingOf(RemovalOutcome::kHelpShown);
-  program.badCommandLine = EndingOf(RemovalOutcome::kBadCommandLine);
-  program.alreadyRunning = EndingOf(RemovalOutcome::kAlreadyRunning);
-  program.startFailed = EndingOf(RemovalOutcome::kStartFailed);
-  program.helper = RunHelper;
-  program.body = Body;
-  return program;
+  // /? beside a bad argument is a bad command line here; no ANSI checks of paths (it takes no
+  // folder) and no environment lines in the log; nothing to bring to the front.
+  return {.title = kUninstallerTitle,
+          .fileName = L"Uninstaller.exe",
+          .logKind = L"Uninstall",
+          .logHeading = std::string("Uninstaller of ") + product::kProgramTitle + ", " +
+                        product::kVersionLabel,
+          .switches = dt::kUninstallerSwitches,
+          .helpText = HelpText,
+          .endings = base::ShellEndingsOf<RemovalOutcome>(EndingOf),
+          .helpBesideBadArgument = false,
+          .ansiPathsAndEnvironment = false,
+          .showRunningOne = {},
+          .helper = RunHelper,
+          .body = Body};
 }
 
 }  // namespace uninstall

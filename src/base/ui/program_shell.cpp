@@ -76,7 +76,7 @@ int RunProgram(const ProgramDescription& program, std::wstring_view commandLine)
   if (options.Unattended()) SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
   if (options.help && (program.helpBesideBadArgument || !options.Bad())) {
     MessageBoxW(nullptr, program.helpText().c_str(), program.title, MB_OK | MB_ICONINFORMATION);
-    return program.helpShown.exitCode;
+    return program.endings.helpShown.exitCode;
   }
 
   std::optional<std::string> folder;
@@ -107,14 +107,14 @@ int RunProgram(const ProgramDescription& program, std::wstring_view commandLine)
       ShowErrorBox(L"", L"Неверный параметр командной строки: " + options.badArgument +
                             L"\rСписок параметров: " + program.fileName + L" /?");
     }
-    return end(program.badCommandLine);
+    return end(program.endings.badCommandLine);
   }
 
   const SingleInstance instance;
   if (!instance.Held()) {
     log.Write(L"another installation or uninstallation is running");
     if (!options.Unattended() && program.showRunningOne) program.showRunningOne();
-    return end(program.alreadyRunning);
+    return end(program.endings.alreadyRunning);
   }
 
   ProgramStart start{options, std::move(folder), log};
@@ -130,7 +130,7 @@ int ProgramMain(const ProgramDescription& program, std::wstring_view commandLine
   } catch (...) {
     // Nothing may leave the program's entry as an exception: report it and end.
     tk::ReportCurrentException();
-    return program.startFailed.exitCode;
+    return program.endings.startFailed.exitCode;
   }
 }
 

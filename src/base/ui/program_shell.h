@@ -25,6 +25,17 @@ struct ProgramStart {
   ProgramLog& log;
 };
 
+// The endings the shell itself decides, from the program's table.
+struct ShellEndings {
+  Ending helpShown, badCommandLine, alreadyRunning, startFailed;
+};
+// The same from a program's outcome table (an Outcome enum with those four values).
+template <typename Outcome, typename Table>
+ShellEndings ShellEndingsOf(Table endingOf) {
+  return {endingOf(Outcome::kHelpShown), endingOf(Outcome::kBadCommandLine),
+          endingOf(Outcome::kAlreadyRunning), endingOf(Outcome::kStartFailed)};
+}
+
 struct ProgramDescription {
   const wchar_t* title;       // the help box's caption
   const wchar_t* fileName;    // "Setup.exe": named by the bad-command-line box
@@ -32,8 +43,7 @@ struct ProgramDescription {
   std::string logHeading;     // the log's first line
   dt::ProgramSwitches switches;
   std::function<std::wstring()> helpText;
-  // The shell's own endings, from the program's table.
-  Ending helpShown, badCommandLine, alreadyRunning, startFailed;
+  ShellEndings endings;
   // /? shows the help even beside a bad argument (the installer); otherwise that is a bad
   // command line.
   bool helpBesideBadArgument = false;

@@ -92,23 +92,19 @@ void ActivateRunningInstaller() {
 }
 
 base::ProgramDescription SetupProgram() {
-  base::ProgramDescription program;
-  program.title = kApplicationTitle;
-  program.fileName = L"Setup.exe";
-  program.logKind = L"Setup";
-  program.logHeading = std::string("Setup of ") + product::kProgramTitle + ", " +
-                       product::kVersionLabel;
-  program.switches = dt::kInstallerSwitches;
-  program.helpText = HelpText;
-  program.helpShown = EndingOf(Outcome::kHelpShown);
-  program.badCommandLine = EndingOf(Outcome::kBadCommandLine);
-  program.alreadyRunning = EndingOf(Outcome::kAlreadyRunning);
-  program.startFailed = EndingOf(Outcome::kStartFailed);
-  program.helpBesideBadArgument = true;
-  program.ansiPathsAndEnvironment = true;
-  program.showRunningOne = ActivateRunningInstaller;
-  program.body = Install;
-  return program;
+  return {.title = kApplicationTitle,
+          .fileName = L"Setup.exe",
+          .logKind = L"Setup",
+          .logHeading = std::string("Setup of ") + product::kProgramTitle + ", " +
+                        product::kVersionLabel,
+          .switches = dt::kInstallerSwitches,
+          .helpText = HelpText,
+          .endings = base::ShellEndingsOf<Outcome>(EndingOf),
+          .helpBesideBadArgument = true,
+          .ansiPathsAndEnvironment = true,
+          .showRunningOne = ActivateRunningInstaller,
+          .helper = {},
+          .body = Install};
 }
 
 }  // namespace setup

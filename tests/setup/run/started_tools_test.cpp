@@ -51,4 +51,28 @@ TEST(WaitForTools, LogsExitCodesAndLeavesALateToolRunning) {
       << text;
 }
 
+// The one wait both programs make while their window must stay alive: it says which handle was
+// signalled, pumps for every message that arrives meanwhile, and ends at its limit.
+TEST(WaitPumping, NamesTheSignalledHandlePumpsMessagesAndEndsAtItsLimit) {
+  const win::KernelHandle never(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+  const win::KernelHandle set(CreateEventA(nullptr, TRUE, TRUE, nullptr));
+  EXPECT_EQ(base::WaitPumping({never.get(), set.get()}, 5s, nullptr), std::optional<std::size_t>(1));
+
+  int pumps = 0;
+  const auto pump = [&pumps] {
+    ++pumps;
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+  };
+  PostThreadMessageW(GetCurrentThreadId(), WM_APP, 0, 0);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(base::WaitPumping({never.get()}, 300ms, pump), std::nullopt);
+  const auto waited = std::chrono::steady_clock::now() - start;
+  EXPECT_GE(pumps, 1);
+  EXPECT_GE(waited, 250ms);  // a message does not end the wait
+  EXPECT_LT(waited, 5s);
+  // Without handles it is a pause.
+  EXPECT_EQ(base::WaitPumping({}, 50ms, pump), std::nullopt);
+}
+
 }  // namespace
