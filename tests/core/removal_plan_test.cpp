@@ -1,38 +1,20 @@
+// The removal plan made of a record: which items it lists, in which order, and what each carries.
 #include "core/removal_plan.h"
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <stdexcept>
+
+#include "core/record_builder.h"
 
 namespace {
 
-using dt::FormatRecordLine;
-using dt::Place;
 using dt::RemovalPlan;
+using record_tests::kFolder;
+using record_tests::Record;
 
-const std::string kFolder = "C:\\Program Files\\Ostelan\\Korvu";
 const std::string kSystemFile = "C:\\Windows\\system32\\korvu50.hlp";
-
-// Builds a record as the installer writes it: each change announced, then confirmed.
-struct Record {
-  std::string bytes;
-
-  Record& Line(std::string_view kind, std::initializer_list<std::string_view> fields) {
-    bytes += FormatRecordLine(kind, fields);
-    return *this;
-  }
-  Record& Run(const std::string& folder = kFolder) {
-    return Line(dt::kRecordRun, {folder, "2024-05-01 10:00:00", "5.02"});
-  }
-  Record& File(const std::string& path, const char* how, const char* size) {
-    return Line(dt::kRecordFilePending, {path})
-        .Line(dt::kRecordFile, {path, how, size, "01da9b8e3c4f5a00"});
-  }
-  Record& Shared(const std::string& path, const char* before) {
-    return Line(dt::kRecordSharedPending, {path}).Line(dt::kRecordShared, {path, before});
-  }
-  std::uint64_t End() const { return bytes.size(); }
-};
 
 RemovalPlan Plan(const Record& record, std::optional<std::uint64_t> anchored,
                  const std::string& folder = kFolder) {
@@ -233,14 +215,6 @@ TEST(RemovalPlan, TheUninstallersProgressSettlesItems) {
   EXPECT_TRUE(FileOf(plan, map).createdByProduct);
   EXPECT_EQ(FileOf(plan, kSystemFile).shared->increments, 1);
   EXPECT_FALSE(FileOf(plan, kSystemFile).shared->countLowered);
-
-  for (std::string_view kind :
-       {dt::kRecordRemoved, dt::kRecordKeptByRule, dt::kRecordCountLowered}) {
-    EXPECT_TRUE(dt::IsOwnProgressLine(kind));
-    EXPECT_TRUE(dt::IsKnownRecordKind(kind));
-  }
-  EXPECT_FALSE(dt::IsOwnProgressLine(dt::kRecordFile));
-  EXPECT_TRUE(dt::IsKnownRecordKind(dt::kRecordFile));
 }
 
 TEST(RemovalPlan, FoldersComeDeepestFirstAndOnce) {
@@ -259,86 +233,19 @@ TEST(RemovalPlan, FoldersComeDeepestFirstAndOnce) {
                                       kFolder, "C:\\Program Files\\Ostelan"}));
 }
 
-TEST(RemovalPlan, ARecordThatIsNotSoundIsRefusedWithItsLine) {
-  const auto errorOf = [](const Record& r, std::optional<std::uint64_t> anchor = std::nullopt) {
-    const dt::RecordRead read = dt::ReadRecord(r.bytes);
-    return dt::PlanError({read, anchor, kFolder}).value_or("");
-  };
-  Record sound;
-  sound.Run().File(kFolder + "\\a", "created", "1");
-  EXPECT_EQ(errorOf(sound, sound.End()), "");
-  EXPECT_EQ(errorOf(sound, 0), "");
-
-  Record unknown = Record(sound).Line("shortcut", {"x"});
-  const std::string expected =
-      "line 4 (byte " + std::to_string(sound.End()) + "): unknown kind \"shortcut\"";
-  EXPECT_EQ(errorOf(unknown), expected);
-  const dt::RecordRead read = dt::ReadRecord(unknown.bytes);
+TEST(RemovalPlan, IsNotMadeOfARecordThatIsNotSound) {
+  Record r;
+  r.Run().File(kFolder + "\\a", "created", "1").Line("shortcut", {"x"});
+  const dt::RecordRead read = dt::ReadRecord(r.bytes);
+  const dt::RemovalInput input{read, std::nullopt, kFolder};
+  const std::optional<std::string> error = dt::PlanError(input);
+  ASSERT_TRUE(error);
   try {
-    dt::MakeRemovalPlan({read, std::nullopt, kFolder});
+    dt::MakeRemovalPlan(input);
     ADD_FAILURE() << "planned";
   } catch (const std::invalid_argument& e) {
-    EXPECT_EQ(e.what(), expected);
+    EXPECT_EQ(e.what(), *error);
   }
-
-  const std::pair<Record, const char*> refused[] = {
-      {Record(sound).Line(dt::kRecordFolder, {""}), "an empty path"},
-      {Record(sound).Line(dt::kRecordFile, {"C:\\a", "created"}), "with 2 fields"},
-      // A field's control bytes stay escaped in the message.
-      {Record(sound).Line(dt::kRecordFile, {"C:\\a", "made\t", "1", ""}),
-       "\"made%09\" is not created or replaced"},
-      {Record(sound).Line(dt::kRecordShared, {"C:\\a", "dword:x"}), "not a count before"},
-      {Record(sound).Line(dt::kRecordRemoved, {"service", "x"}), "unknown item"},
-      {Record().Line(dt::kRecordRemoved, {"file", "C:\\a"}), "before the first run"},
-      {Record().Run("C:\\Program Files\\Ostelan\\Korvu2"), "a run in"},
-      // A temporary file must be that of a file announced before it, in the same run.
-      {Record(sound).Line(dt::kRecordTempPending, {kFolder + "\\b.~0badf00d"}), "temporary"},
-      {Record(sound).Run().Line(dt::kRecordTempPending, {kFolder + "\\a.~0badf00d"}), "temporary"},
-  };
-  for (const auto& [record, text] : refused) {
-    EXPECT_NE(errorOf(record).find(text), std::string::npos) << errorOf(record);
-  }
-  EXPECT_NE(errorOf(sound, sound.End() - 1).find("does not end a line"), std::string::npos);
-  EXPECT_NE(errorOf(sound, sound.End() + 1).find("beyond"), std::string::npos);
-}
-
-TEST(RemovalPlan, ClassifyComparesWholeComponentsWithoutCase) {
-  const dt::KnownFolders known{"C:\\Korvu\\", "C:\\Windows", "c:\\windows\\SYSTEM32",
-                               "C:\\Windows\\Fonts"};
-  const std::pair<const char*, Place> cases[] = {
-      {"C:\\Korvu\\a.dll", Place::kInstallFolder},
-      {"c:\\KORVU\\Maps\\\\GeoDict.DCT", Place::kInstallFolder},
-      {"C:/Korvu/Maps/x", Place::kInstallFolder},
-      {"C:\\Korvu\\", Place::kInstallFolder},
-      {"C:\\Korvu2\\a.dll", Place::kOutside},
-      {"C:\\Korv", Place::kOutside},
-      {"C:\\Windows\\System32\\korvu50.hlp", Place::kSystem},
-      {"C:\\Windows\\System32x\\a", Place::kWindows},
-      {"C:\\Windows\\Fonts\\korvu.ttf", Place::kFonts},
-      {"C:\\WINDOWS", Place::kWindows},
-      {"C:\\Korvu\\..\\Windows\\a.dll", Place::kOutside},
-      {"C:\\Korvu\\.\\a.dll", Place::kOutside},
-      {"C:\\Korvu\\a.dll.", Place::kOutside},
-      {"C:\\Korvu \\a.dll", Place::kOutside},
-      {"C:\\Korvu\\a.dll:stream", Place::kOutside},
-      {"\\\\?\\C:\\Korvu\\a.dll", Place::kOutside},
-      {"C:Korvu\\a.dll", Place::kOutside},
-      {"Korvu\\a.dll", Place::kOutside},
-      {"", Place::kOutside},
-  };
-  for (const auto& [path, place] : cases) EXPECT_EQ(dt::Classify(path, known), place) << path;
-
-  const dt::KnownFolders unc{"\\\\srv\\share\\Korvu", "", "", ""};
-  EXPECT_EQ(dt::Classify("\\\\SRV\\share\\korvu\\a.dll", unc), Place::kInstallFolder);
-  EXPECT_EQ(dt::Classify("\\\\srv\\share\\Korvu2\\a.dll", unc), Place::kOutside);
-  EXPECT_EQ(dt::Classify("\\\\\\srv\\\\share\\Korvu\\a", unc), Place::kInstallFolder);
-  EXPECT_EQ(dt::Classify("\\\\.\\srv\\share\\Korvu\\a", {"\\\\.\\srv\\share", "", "", ""}),
-            Place::kOutside);
-
-  // Cyrillic names compare without case, as Windows compares them.
-  const dt::KnownFolders russian{"C:\\Программы\\Корву", "", "", ""};
-  EXPECT_EQ(dt::Classify("c:\\ПРОГРАММЫ\\корву\\Справка.txt", russian), Place::kInstallFolder);
-  EXPECT_EQ(dt::Classify("c:\\программы\\корвуё\\a", russian), Place::kOutside);
 }
 
 }  // namespace
