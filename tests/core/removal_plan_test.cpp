@@ -35,6 +35,30 @@ const dt::PlannedFile& FileOf(const RemovalPlan& plan, const std::string& path) 
   throw std::runtime_error("not planned: " + path);
 }
 
+// The first run that several cases build on: the product's DLL created, the case's own lines, then
+// the help file in the system folder (created by the run, or kept as it was found) counted as
+// shared for the first time, with no count before.
+class RemovalPlanAfterFirstRun : public ::testing::Test {
+ protected:
+  enum class SystemFile { kCreated, kKept };
+
+  void FirstRun(const Record& own, SystemFile systemFile = SystemFile::kCreated) {
+    r.Run().File(dll, "created", "10");
+    r.bytes += own.bytes;
+    if (systemFile == SystemFile::kCreated) {
+      r.File(kSystemFile, "created", "7");
+    } else {
+      r.Line(dt::kRecordKept, {kSystemFile});
+    }
+    r.Shared(kSystemFile, "none");
+    firstRunEnd = r.End();
+  }
+
+  const std::string dll = kFolder + "\\KORVU50.DLL";
+  Record r;
+  std::uint64_t firstRunEnd = 0;  // an anchor after the first run
+};
+
 TEST(RemovalPlan, OneRunListsWhatItMadeInReverseAndDeepestFirst) {
   Record r;
   r.Run()
@@ -99,15 +123,10 @@ TEST(RemovalPlan, OneRunListsWhatItMadeInReverseAndDeepestFirst) {
   EXPECT_TRUE(plan.linkLevels.at(dt::PathKey("C:\\Program Files\\Ostelan")).wasLink);
 }
 
-TEST(RemovalPlan, LaterRunsKeepWhatTheFirstSightingSays) {
-  const std::string dll = kFolder + "\\KORVU50.DLL";
+TEST_F(RemovalPlanAfterFirstRun, LaterRunsKeepWhatTheFirstSightingSays) {
   const std::string readme = kFolder + "\\readme.txt";
-  Record r;
-  r.Run()
-      .File(dll, "created", "10")
-      .File(readme, "replaced", "5")  // was there before the product
-      .Line(dt::kRecordKept, {kSystemFile})
-      .Shared(kSystemFile, "none");  // existed without a count
+  // The readme was there before the product; the system file existed without a count.
+  FirstRun(Record().File(readme, "replaced", "5"), SystemFile::kKept);
   // The second run, into the same folder spelt otherwise, with a trailing backslash.
   r.Run("c:\\program files\\OSTELAN\\korvu\\")
       .File("c:\\program files\\ostelan\\korvu\\\\KORVU50.DLL", "replaced", "20")
@@ -135,16 +154,9 @@ TEST(RemovalPlan, LaterRunsKeepWhatTheFirstSightingSays) {
   EXPECT_EQ(shared.shared->countBefore, "none");
 }
 
-TEST(RemovalPlan, ARunThatDidNotEndIsMarkedAndItsUnconfirmedChangesAreUnknown) {
-  const std::string dll = kFolder + "\\KORVU50.DLL";
+TEST_F(RemovalPlanAfterFirstRun, ARunThatDidNotEndIsMarkedAndItsUnconfirmedChangesAreUnknown) {
   const std::string failed = kFolder + "\\held.dat";
-  Record r;
-  r.Run()
-      .File(dll, "created", "10")
-      .Line(dt::kRecordFilePending, {failed})  // its write failed and was skipped
-      .File(kSystemFile, "created", "7")
-      .Shared(kSystemFile, "none");
-  const std::uint64_t anchor = r.End();
+  FirstRun(Record().Line(dt::kRecordFilePending, {failed}));  // its write failed and was skipped
   r.Run()
       .Shared(kSystemFile, "dword:1")
       .File(kFolder + "\\Maps\\new.dat", "created", "3")
@@ -152,7 +164,7 @@ TEST(RemovalPlan, ARunThatDidNotEndIsMarkedAndItsUnconfirmedChangesAreUnknown) {
       .Line(dt::kRecordTempPending, {dll + ".~0badf00d"})
       .Line(dt::kRecordFilePending, {kFolder + "\\half.dat"});  // or while writing this
 
-  const RemovalPlan plan = Plan(r, anchor);
+  const RemovalPlan plan = Plan(r, firstRunEnd);
   EXPECT_EQ(Paths(plan.files),
             (std::vector<std::string>{kFolder + "\\half.dat", dll + ".~0badf00d",
                                       kFolder + "\\Maps\\new.dat", kSystemFile, dll}));
@@ -180,23 +192,15 @@ TEST(RemovalPlan, ARunThatDidNotEndIsMarkedAndItsUnconfirmedChangesAreUnknown) {
   EXPECT_TRUE(FileOf(unanchored, failed).announcedOnly);
 }
 
-TEST(RemovalPlan, TheUninstallersProgressSettlesItems) {
-  const std::string dll = kFolder + "\\KORVU50.DLL";
+TEST_F(RemovalPlanAfterFirstRun, TheUninstallersProgressSettlesItems) {
   const std::string map = kFolder + "\\map.dat";
-  Record r;
-  r.Run()
-      .File(dll, "created", "10")
-      .File(map, "created", "4")
-      .File(kSystemFile, "created", "7")
-      .Shared(kSystemFile, "none")
-      .Line(dt::kRecordFolder, {kFolder + "\\Maps"});
-  const std::uint64_t anchor = r.End();
+  FirstRun(Record().File(map, "created", "4").Line(dt::kRecordFolder, {kFolder + "\\Maps"}));
   r.Line(dt::kRecordCountLowered, {kSystemFile})
       .Line(dt::kRecordRemoved, {"file", "c:\\PROGRAM FILES\\ostelan\\korvu\\korvu50.dll"})
       .Line(dt::kRecordKeptByRule, {"file", map, "changed since the installation"})
       .Line(dt::kRecordKeptByRule, {"folder", kFolder + "\\Maps", "not empty"});
 
-  RemovalPlan plan = Plan(r, anchor);
+  RemovalPlan plan = Plan(r, firstRunEnd);
   EXPECT_TRUE(FileOf(plan, dll).done);
   EXPECT_TRUE(FileOf(plan, map).done);
   EXPECT_TRUE(FileOf(plan, dll).anchored);  // the progress lines are not its facts
@@ -208,7 +212,7 @@ TEST(RemovalPlan, TheUninstallersProgressSettlesItems) {
 
   // A new run afterwards: the removed file is something new, the kept one goes on.
   r.Run().File(dll, "replaced", "30").File(map, "replaced", "5").Shared(kSystemFile, "dword:1");
-  plan = Plan(r, anchor);
+  plan = Plan(r, firstRunEnd);
   EXPECT_FALSE(FileOf(plan, dll).done || FileOf(plan, dll).createdByProduct);
   EXPECT_TRUE(FileOf(plan, dll).replacedOnly);
   EXPECT_FALSE(FileOf(plan, map).done);
