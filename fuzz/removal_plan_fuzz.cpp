@@ -17,6 +17,7 @@
 #include <string_view>
 
 #include "core/install_record.h"
+#include "core/path_places.h"
 #include "core/removal_plan.h"
 
 namespace {

@@ -17,7 +17,8 @@
 // The set of kinds is open: a reader accepts any kind word and leaves its meaning to the caller.
 // A kind ending in '?' announces a change about to happen; the same kind without it says that
 // the change happened. The installer writes the kinds below (fields in order), the uninstaller
-// the progress kinds at their end; the removal plan (removal_plan.h) accepts no other kind.
+// the progress kinds at their end; the removal plan accepts no other kind, and holds each to its
+// fields (install_record_validation.h).
 //
 // The record grows by whole lines appended during a run. A failing line at the very end (a cut
 // write) is a torn tail; a failing line with anything after it is damage. The uninstall

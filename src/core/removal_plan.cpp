@@ -9,34 +9,6 @@ namespace {
 
 // --- Names ---------------------------------------------------------------------------------------
 
-// ASCII and Cyrillic letters (UTF-8) in lower case, as Windows compares file and key names; other
-// bytes as they are.
-std::string Fold(std::string_view text) {
-  std::string out(text);
-  for (std::size_t i = 0; i < out.size(); ++i) {
-    auto& c = reinterpret_cast<unsigned char&>(out[i]);
-    if (c >= 'A' && c <= 'Z') {
-      c = static_cast<unsigned char>(c + 32);
-    } else if ((c == 0xD0 || c == 0xD2) && i + 1 < out.size() &&
-               (static_cast<unsigned char>(out[i + 1]) & 0xC0) == 0x80) {
-      auto& next = reinterpret_cast<unsigned char&>(out[i + 1]);
-      if (c == 0xD0 && next >= 0x80 && next <= 0x8F) {  // U+0400..040F -> U+0450..045F
-        c = 0xD1;
-        next = static_cast<unsigned char>(next + 0x10);
-      } else if (c == 0xD0 && next >= 0x90 && next <= 0x9F) {  // U+0410..041F -> U+0430..043F
-        next = static_cast<unsigned char>(next + 0x20);
-      } else if (c == 0xD0 && next >= 0xA0 && next <= 0xAF) {  // U+0420..042F -> U+0440..044F
-        c = 0xD1;
-        next = static_cast<unsigned char>(next - 0x20);
-      } else if (c == 0xD2 && next == 0x90) {  // U+0490 -> U+0491
-        next = 0x91;
-      }
-      ++i;
-    }
-  }
-  return out;
-}
-
 std::size_t Depth(std::string_view key) {
   return static_cast<std::size_t>(std::count(key.begin(), key.end(), '\\'));
 }
@@ -45,18 +17,11 @@ std::size_t Depth(std::string_view key) {
 // fields that name it, each in the form under which spellings compare equal.
 using Id = std::vector<std::string>;
 
-std::size_t IdFieldCount(std::string_view what) {
-  if (what == "file" || what == "folder") return 1;
-  if (what == "key") return 2;
-  if (what == "value" || what == "ini") return 3;
-  return 0;
-}
-
 Id MakeId(std::string_view what, const std::vector<std::string>& fields, std::size_t at) {
   if (what == "file" || what == "folder") return {PathKey(fields[at])};
   if (what == "key") return {fields[at], PathKey(fields[at + 1])};
-  if (what == "value") return {fields[at], PathKey(fields[at + 1]), Fold(fields[at + 2])};
-  return {PathKey(fields[at]), Fold(fields[at + 1]), Fold(fields[at + 2])};  // ini
+  if (what == "value") return {fields[at], PathKey(fields[at + 1]), FoldCase(fields[at + 2])};
+  return {PathKey(fields[at]), FoldCase(fields[at + 1]), FoldCase(fields[at + 2])};  // ini
 }
 
 // The category of the items an installer line names; empty for lines that name none.
@@ -79,71 +44,7 @@ bool IsCheckedAnnouncement(std::string_view kind) {
          kind == kRecordValuePending || kind == kRecordIniPending;
 }
 
-// --- Validation ----------------------------------------------------------------------------------
-
-// A field in a message, between quotes, its control bytes written as the record writes them.
-std::string Quoted(std::string_view text) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string out = "\"";
-  for (char ch : text) {
-    const auto c = static_cast<unsigned char>(ch);
-    if (c < 0x20 || c == 0x7F) {
-      out += '%';
-      out += kHex[c >> 4];
-      out += kHex[c & 0xF];
-    } else {
-      out += ch;
-    }
-  }
-  return out + "\"";
-}
-
-enum class Field { kPath, kText, kAny, kView, kHow, kSize, kTime, kFlag, kMadeBy, kBefore, kHex };
-
-struct Shape {
-  std::string_view kind;
-  std::vector<Field> fields;
-};
-
-const std::vector<Shape>& Shapes() {
-  using F = Field;
-  static const std::vector<Shape> shapes = {
-      {kRecordRun, {F::kPath, F::kAny, F::kAny}},
-      {kRecordLink, {F::kPath, F::kFlag}},
-      {kRecordMadeFolder, {F::kPath, F::kMadeBy}},
-      {kRecordFolderPending, {F::kPath}},
-      {kRecordFolder, {F::kPath}},
-      {kRecordFilePending, {F::kPath}},
-      {kRecordFile, {F::kPath, F::kHow, F::kSize, F::kTime}},
-      {kRecordKept, {F::kPath}},
-      {kRecordKeyPending, {F::kView, F::kPath}},
-      {kRecordKey, {F::kView, F::kPath}},
-      {kRecordValuePending, {F::kView, F::kPath, F::kAny}},
-      {kRecordValue, {F::kView, F::kPath, F::kAny, F::kHow}},
-      {kRecordIniPending, {F::kPath, F::kText, F::kText}},
-      {kRecordIni, {F::kPath, F::kText, F::kText, F::kHow, F::kFlag}},
-      {kRecordSharedPending, {F::kPath}},
-      {kRecordShared, {F::kPath, F::kBefore}},
-      {kRecordToolPending, {F::kText}},
-      {kRecordTool, {F::kText}},
-      {kRecordSha256, {F::kPath, F::kHex}},
-      {kRecordTempPending, {F::kPath}},
-      {kRecordCountLowered, {F::kPath}},
-  };
-  return shapes;
-}
-
-bool IsDecimal(std::string_view text) {
-  if (text.empty() || text.size() > 19 || (text[0] == '0' && text.size() > 1)) return false;
-  return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
-bool IsLowerHex(std::string_view text, std::size_t digits) {
-  return text.size() == digits && std::all_of(text.begin(), text.end(), [](char c) {
-           return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
-         });
-}
-
+// The size and time fields, of lines that PlanError has passed.
 std::uint64_t ParseDecimal(std::string_view text) {
   std::uint64_t value = 0;
   for (char c : text) value = value * 10 + static_cast<std::uint64_t>(c - '0');
@@ -155,149 +56,6 @@ std::uint64_t ParseHex(std::string_view text) {
   for (char c : text)
     value = value << 4 | static_cast<std::uint64_t>(c <= '9' ? c - '0' : c - 'a' + 10);
   return value;
-}
-
-// What is wrong with one field; nothing when it is sound.
-std::optional<std::string> CheckField(Field rule, const std::string& value) {
-  const auto oneOf =
-      [&](std::initializer_list<std::string_view> allowed) -> std::optional<std::string> {
-    for (std::string_view a : allowed) {
-      if (value == a) return std::nullopt;
-    }
-    std::string names;
-    for (std::string_view a : allowed) names += (names.empty() ? "" : " or ") + std::string(a);
-    return Quoted(value) + " is not " + names;
-  };
-  switch (rule) {
-    case Field::kPath:
-    case Field::kText:
-      if (value.empty())
-        return std::string(rule == Field::kPath ? "an empty path" : "an empty text");
-      return std::nullopt;
-    case Field::kAny:
-      return std::nullopt;
-    case Field::kView:
-      return oneOf({"32", "64"});
-    case Field::kHow:
-      return oneOf({"created", "replaced"});
-    case Field::kFlag:
-      return oneOf({"0", "1"});
-    case Field::kMadeBy:
-      return oneOf({"step", "browser"});
-    case Field::kSize:
-      if (value.empty() || IsDecimal(value)) return std::nullopt;
-      return Quoted(value) + " is not a size";
-    case Field::kTime:
-      if (value.empty() || IsLowerHex(value, 16)) return std::nullopt;
-      return Quoted(value) + " is not a time of 16 hex digits";
-    case Field::kHex:
-      if (IsLowerHex(value, 64)) return std::nullopt;
-      return Quoted(value) + " is not a SHA-256";
-    case Field::kBefore: {
-      if (value == "none" || value == "other") return std::nullopt;
-      const std::size_t colon = value.find(':');
-      const std::string_view type = std::string_view(value).substr(0, colon);
-      if (colon != std::string::npos && (type == "dword" || type == "sz" || type == "binary") &&
-          IsDecimal(std::string_view(value).substr(colon + 1))) {
-        return std::nullopt;
-      }
-      return Quoted(value) + " is not a count before";
-    }
-  }
-  return std::nullopt;
-}
-
-// What is wrong with a line on its own: its kind, its number of fields, each field.
-std::optional<std::string> CheckLine(const RecordLine& line) {
-  const auto& f = line.fields;
-  const auto wrongCount = [&] {
-    return "\"" + line.kind + "\" with " + std::to_string(f.size()) + " fields";
-  };
-  if (line.kind == kRecordRemoved || line.kind == kRecordKeptByRule) {
-    const std::size_t reason = line.kind == kRecordKeptByRule ? 1 : 0;
-    const std::size_t id = f.empty() ? 0 : IdFieldCount(f[0]);
-    if (f.empty() || id == 0) {
-      return "\"" + line.kind + "\" of an unknown item " + Quoted(f.empty() ? "" : f[0]);
-    }
-    if (f.size() != 1 + id + reason) return wrongCount();
-    // The item's name, as its own line has it.
-    const std::string& what = f[0];
-    if (what == "key" || what == "value") {
-      if (auto problem = CheckField(Field::kView, f[1])) return "field 2: " + *problem;
-      if (f[2].empty()) return std::string("field 3: an empty key");
-    } else if (f[1].empty()) {
-      return std::string("field 2: an empty path");
-    } else if (what == "ini" && (f[2].empty() || f[3].empty())) {
-      return std::string("an empty INI section or key");
-    }
-    return std::nullopt;
-  }
-  for (const Shape& shape : Shapes()) {
-    if (shape.kind != line.kind) continue;
-    if (f.size() != shape.fields.size()) return wrongCount();
-    for (std::size_t i = 0; i < f.size(); ++i) {
-      if (auto problem = CheckField(shape.fields[i], f[i])) {
-        return "\"" + line.kind + "\" field " + std::to_string(i + 1) + ": " + *problem;
-      }
-    }
-    return std::nullopt;
-  }
-  return "unknown kind \"" + line.kind + "\"";
-}
-
-// A temporary file's target: the path without ".~" and 8 hex digits; nothing for another name.
-std::optional<std::string_view> TemporaryTarget(std::string_view path) {
-  if (path.size() <= 10 || path.substr(path.size() - 10, 2) != ".~" ||
-      !IsLowerHex(path.substr(path.size() - 8), 8)) {
-    return std::nullopt;
-  }
-  return path.substr(0, path.size() - 10);
-}
-
-std::optional<std::string> Validate(const RemovalInput& input) {
-  const RecordRead& record = input.record;
-  if (input.installFolder.empty()) return std::string("no installation folder given");
-  if (const auto anchored = input.anchoredLength) {
-    if (*anchored > record.acceptedBytes) {
-      return "the anchored length " + std::to_string(*anchored) + " lies beyond the record's " +
-             std::to_string(record.acceptedBytes) + " readable bytes";
-    }
-    const bool onBoundary =
-        *anchored == record.acceptedBytes ||
-        std::any_of(record.lines.begin(), record.lines.end(),
-                    [&](const RecordLine& line) { return line.offset == *anchored; });
-    if (!onBoundary) {
-      return "the anchored length " + std::to_string(*anchored) + " does not end a line";
-    }
-  }
-  const std::string folder = PathKey(input.installFolder);
-  bool inRun = false;
-  std::set<std::string> announcedFiles;  // of the run at hand
-  for (std::size_t i = 0; i < record.lines.size(); ++i) {
-    const RecordLine& line = record.lines[i];
-    const auto at = [&](const std::string& problem) {
-      return "line " + std::to_string(i + 1) + " (byte " + std::to_string(line.offset) +
-             "): " + problem;
-    };
-    if (auto problem = CheckLine(line)) return at(*problem);
-    if (line.kind == kRecordRun) {
-      inRun = true;
-      announcedFiles.clear();
-      if (PathKey(line.fields[0]) != folder) {
-        return at("a run in " + Quoted(line.fields[0]) + ", not in " + Quoted(input.installFolder));
-      }
-    } else if (!inRun) {
-      return at("\"" + line.kind + "\" before the first run");
-    } else if (line.kind == kRecordFilePending) {
-      announcedFiles.insert(PathKey(line.fields[0]));
-    } else if (line.kind == kRecordTempPending) {
-      const auto target = TemporaryTarget(line.fields[0]);
-      if (!target || !announcedFiles.count(PathKey(*target))) {
-        return at(Quoted(line.fields[0]) + " is not the temporary file of a file announced before");
-      }
-    }
-  }
-  return std::nullopt;
 }
 
 // --- Planning ------------------------------------------------------------------------------------
@@ -590,109 +348,11 @@ class Planner {
   bool installFolderCreated_ = false;
 };
 
-// --- Places --------------------------------------------------------------------------------------
-
-// Whether a PathKey is one plain full path: a drive or UNC root, then components that Windows
-// would take as they are.
-bool IsPlainFullPath(std::string_view key) {
-  std::size_t rest = 0;  // where the components after the root begin
-  const auto component = [](std::string_view c) {
-    return !c.empty() && c != "." && c != ".." && c.back() != '.' && c.back() != ' ' &&
-           c.find(':') == std::string_view::npos;
-  };
-  if (key.size() >= 2 && key[0] >= 'a' && key[0] <= 'z' && key[1] == ':') {
-    if (key.size() > 2 && key[2] != '\\') return false;
-    rest = 2;
-  } else if (key.substr(0, 2) == "\\\\") {
-    const std::size_t server = key.find('\\', 2);
-    if (server == std::string_view::npos) return false;
-    const std::size_t share = key.find('\\', server + 1);
-    rest = share == std::string_view::npos ? key.size() : share;
-    const std::string_view serverName = key.substr(2, server - 2);
-    if (serverName == "?" || !component(serverName) ||
-        !component(key.substr(server + 1, rest - server - 1))) {
-      return false;
-    }
-  } else {
-    return false;
-  }
-  while (rest < key.size()) {  // key[rest] is a backslash
-    const std::size_t next = std::min(key.find('\\', rest + 1), key.size());
-    if (!component(key.substr(rest + 1, next - rest - 1))) return false;
-    rest = next;
-  }
-  return true;
-}
-
-bool IsWithin(std::string_view key, std::string_view folder) {
-  return key.substr(0, folder.size()) == folder &&
-         (key.size() == folder.size() || key[folder.size()] == '\\');
-}
-
 }  // namespace
 
-bool IsKnownRecordKind(std::string_view kind) {
-  if (IsOwnProgressLine(kind)) return true;
-  const auto& shapes = Shapes();
-  return std::any_of(shapes.begin(), shapes.end(),
-                     [&](const Shape& shape) { return shape.kind == kind; });
-}
-
-bool IsOwnProgressLine(std::string_view kind) {
-  return kind == kRecordRemoved || kind == kRecordKeptByRule || kind == kRecordCountLowered;
-}
-
-std::optional<std::string> PlanError(const RemovalInput& input) {
-  return Validate(input);
-}
-
 RemovalPlan MakeRemovalPlan(const RemovalInput& input) {
-  if (auto error = Validate(input)) throw std::invalid_argument(*error);
+  if (auto error = PlanError(input)) throw std::invalid_argument(*error);
   return Planner(input).Make();
-}
-
-std::string PathKey(std::string_view path) {
-  const std::string folded = Fold(path);
-  const auto separator = [](char c) { return c == '\\' || c == '/'; };
-  std::string key;
-  std::size_t i = 0;
-  std::size_t root = 0;  // leading backslashes that stay
-  if (folded.size() >= 2 && separator(folded[0]) && separator(folded[1])) {
-    key = "\\\\";
-    root = 2;
-    while (i < folded.size() && separator(folded[i])) ++i;
-  } else if (!folded.empty() && separator(folded[0])) {
-    root = 1;
-  }
-  for (; i < folded.size(); ++i) {
-    if (!separator(folded[i])) {
-      key += folded[i];
-    } else if (key.empty() || key.back() != '\\') {
-      key += '\\';
-    }
-  }
-  while (key.size() > root && key.back() == '\\') key.pop_back();
-  return key;
-}
-
-Place Classify(std::string_view path, const KnownFolders& known) {
-  const std::string key = PathKey(path);
-  if (!IsPlainFullPath(key)) return Place::kOutside;
-  const std::pair<Place, const std::string*> places[] = {{Place::kInstallFolder, &known.install},
-                                                         {Place::kSystem, &known.system},
-                                                         {Place::kFonts, &known.fonts},
-                                                         {Place::kWindows, &known.windows}};
-  Place best = Place::kOutside;
-  std::size_t bestLength = 0;
-  for (const auto& [place, folder] : places) {
-    if (folder->empty()) continue;
-    const std::string folderKey = PathKey(*folder);
-    if (IsPlainFullPath(folderKey) && IsWithin(key, folderKey) && folderKey.size() > bestLength) {
-      best = place;
-      bestLength = folderKey.size();
-    }
-  }
-  return best;
 }
 
 }  // namespace dt

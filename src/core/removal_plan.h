@@ -40,17 +40,10 @@
 #include <vector>
 
 #include "core/install_record.h"
+#include "core/install_record_validation.h"  // RemovalInput, PlanError
+#include "core/path_places.h"  // PathKey, the key of the plan's maps; Classify, for its callers
 
 namespace dt {
-
-// Inputs: the record's accepted lines, the anchored length in bytes from the uninstall entry
-// (nothing: no anchor, every line is unanchored) and the installation folder (the uninstaller's
-// own folder, full path, UTF-8).
-struct RemovalInput {
-  const RecordRead& record;
-  std::optional<std::uint64_t> anchoredLength;
-  std::string installFolder;
-};
 
 // What every planned item carries.
 struct PlanItem {
@@ -135,41 +128,7 @@ struct RemovalPlan {
   std::map<std::string, LinkLevel> linkLevels;
 };
 
-// The kinds the installer writes and the uninstaller's progress kinds; no other kind may appear.
-bool IsKnownRecordKind(std::string_view kind);
-// "removed", "kept-by-rule", "count-lowered": the lines the uninstaller appends as it works.
-bool IsOwnProgressLine(std::string_view kind);
-
-// Why no plan can be made from this record: a line before the first run, an unknown kind, a
-// wrong number of fields, an empty path or key, a malformed field, a run of another folder, a
-// "temp?" that is not the temporary file of a file announced before it, an anchored length that
-// does not end a line of the record. Names the line (number from 1, and byte offset). Nothing
-// when the record is sound.
-std::optional<std::string> PlanError(const RemovalInput& input);
-
 // The plan. Throws std::invalid_argument with PlanError's text when there is one.
 RemovalPlan MakeRemovalPlan(const RemovalInput& input);
-
-// The form under which two spellings of a path compare equal: '/' taken as '\', runs of
-// backslashes as one (but for the two that begin a UNC path), no trailing backslash, ASCII and
-// Cyrillic letters in lower case. Nothing else is resolved ("." and ".." stay).
-std::string PathKey(std::string_view path);
-
-// Where a path lies, for the uninstaller's refusal of anything outside the known places.
-enum class Place { kInstallFolder, kWindows, kSystem, kFonts, kOutside };
-// Full paths; an empty one is not known.
-struct KnownFolders {
-  std::string install;
-  std::string windows;
-  std::string system;
-  std::string fonts;
-};
-// The known folder, on whole path components (PathKey), that holds the path or is the path
-// itself; when several do, the deepest (on a tie the earlier: install, system, fonts, windows).
-// kOutside for everything else, and for any path that is not plainly one full path: not
-// "X:\..." or "\\server\share\...", a device path ("\\?\", "\\.\"), a "." or ".." component,
-// a component ending in a dot or a blank (which Windows would trim), or a ':' after the drive
-// (an alternate stream). Short 8.3 names are not resolved: the caller passes long full paths.
-Place Classify(std::string_view path, const KnownFolders& known);
 
 }  // namespace dt

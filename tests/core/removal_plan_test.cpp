@@ -1,38 +1,20 @@
+// The removal plan made of a record: which items it lists, in which order, and what each carries.
 #include "core/removal_plan.h"
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <stdexcept>
+
+#include "core/record_builder.h"
 
 namespace {
 
-using dt::FormatRecordLine;
-using dt::Place;
 using dt::RemovalPlan;
+using record_tests::kFolder;
+using record_tests::Record;
 
-const std::string kFolder = "C:\\Program Files\\Ostelan\\Korvu";
 const std::string kSystemFile = "C:\\Windows\\system32\\korvu50.hlp";
-
-// Builds a record as the installer writes it: each change announced, then confirmed.
-struct Record {
-  std::string bytes;
-
-  Record& Line(std::string_view kind, std::initializer_list<std::string_view> fields) {
-    bytes += FormatRecordLine(kind, fields);
-    return *this;
-  }
-  Record& Run(const std::string& folder = kFolder) {
-    return Line(dt::kRecordRun, {folder, "2024-05-01 10:00:00", "5.02"});
-  }
-  Record& File(const std::string& path, const char* how, const char* size) {
-    return Line(dt::kRecordFilePending, {path})
-        .Line(dt::kRecordFile, {path, how, size, "01da9b8e3c4f5a00"});
-  }
-  Record& Shared(const std::string& path, const char* before) {
-    return Line(dt::kRecordSharedPending, {path}).Line(dt::kRecordShared, {path, before});
-  }
-  std::uint64_t End() const { return bytes.size(); }
-};
 
 RemovalPlan Plan(const Record& record, std::optional<std::uint64_t> anchored,
                  const std::string& folder = kFolder) {
@@ -52,6 +34,30 @@ const dt::PlannedFile& FileOf(const RemovalPlan& plan, const std::string& path) 
   }
   throw std::runtime_error("not planned: " + path);
 }
+
+// The first run that several cases build on: the product's DLL created, the case's own lines, then
+// the help file in the system folder (created by the run, or kept as it was found) counted as
+// shared for the first time, with no count before.
+class RemovalPlanAfterFirstRun : public ::testing::Test {
+ protected:
+  enum class SystemFile { kCreated, kKept };
+
+  void FirstRun(const Record& own, SystemFile systemFile = SystemFile::kCreated) {
+    r.Run().File(dll, "created", "10");
+    r.bytes += own.bytes;
+    if (systemFile == SystemFile::kCreated) {
+      r.File(kSystemFile, "created", "7");
+    } else {
+      r.Line(dt::kRecordKept, {kSystemFile});
+    }
+    r.Shared(kSystemFile, "none");
+    firstRunEnd = r.End();
+  }
+
+  const std::string dll = kFolder + "\\KORVU50.DLL";
+  Record r;
+  std::uint64_t firstRunEnd = 0;  // an anchor after the first run
+};
 
 TEST(RemovalPlan, OneRunListsWhatItMadeInReverseAndDeepestFirst) {
   Record r;
@@ -117,15 +123,10 @@ TEST(RemovalPlan, OneRunListsWhatItMadeInReverseAndDeepestFirst) {
   EXPECT_TRUE(plan.linkLevels.at(dt::PathKey("C:\\Program Files\\Ostelan")).wasLink);
 }
 
-TEST(RemovalPlan, LaterRunsKeepWhatTheFirstSightingSays) {
-  const std::string dll = kFolder + "\\KORVU50.DLL";
+TEST_F(RemovalPlanAfterFirstRun, LaterRunsKeepWhatTheFirstSightingSays) {
   const std::string readme = kFolder + "\\readme.txt";
-  Record r;
-  r.Run()
-      .File(dll, "created", "10")
-      .File(readme, "replaced", "5")  // was there before the product
-      .Line(dt::kRecordKept, {kSystemFile})
-      .Shared(kSystemFile, "none");  // existed without a count
+  // The readme was there before the product; the system file existed without a count.
+  FirstRun(Record().File(readme, "replaced", "5"), SystemFile::kKept);
   // The second run, into the same folder spelt otherwise, with a trailing backslash.
   r.Run("c:\\program files\\OSTELAN\\korvu\\")
       .File("c:\\program files\\ostelan\\korvu\\\\KORVU50.DLL", "replaced", "20")
@@ -153,16 +154,9 @@ TEST(RemovalPlan, LaterRunsKeepWhatTheFirstSightingSays) {
   EXPECT_EQ(shared.shared->countBefore, "none");
 }
 
-TEST(RemovalPlan, ARunThatDidNotEndIsMarkedAndItsUnconfirmedChangesAreUnknown) {
-  const std::string dll = kFolder + "\\KORVU50.DLL";
+TEST_F(RemovalPlanAfterFirstRun, ARunThatDidNotEndIsMarkedAndItsUnconfirmedChangesAreUnknown) {
   const std::string failed = kFolder + "\\held.dat";
-  Record r;
-  r.Run()
-      .File(dll, "created", "10")
-      .Line(dt::kRecordFilePending, {failed})  // its write failed and was skipped
-      .File(kSystemFile, "created", "7")
-      .Shared(kSystemFile, "none");
-  const std::uint64_t anchor = r.End();
+  FirstRun(Record().Line(dt::kRecordFilePending, {failed}));  // its write failed and was skipped
   r.Run()
       .Shared(kSystemFile, "dword:1")
       .File(kFolder + "\\Maps\\new.dat", "created", "3")
@@ -170,7 +164,7 @@ TEST(RemovalPlan, ARunThatDidNotEndIsMarkedAndItsUnconfirmedChangesAreUnknown) {
       .Line(dt::kRecordTempPending, {dll + ".~0badf00d"})
       .Line(dt::kRecordFilePending, {kFolder + "\\half.dat"});  // or while writing this
 
-  const RemovalPlan plan = Plan(r, anchor);
+  const RemovalPlan plan = Plan(r, firstRunEnd);
   EXPECT_EQ(Paths(plan.files),
             (std::vector<std::string>{kFolder + "\\half.dat", dll + ".~0badf00d",
                                       kFolder + "\\Maps\\new.dat", kSystemFile, dll}));
@@ -198,23 +192,15 @@ TEST(RemovalPlan, ARunThatDidNotEndIsMarkedAndItsUnconfirmedChangesAreUnknown) {
   EXPECT_TRUE(FileOf(unanchored, failed).announcedOnly);
 }
 
-TEST(RemovalPlan, TheUninstallersProgressSettlesItems) {
-  const std::string dll = kFolder + "\\KORVU50.DLL";
+TEST_F(RemovalPlanAfterFirstRun, TheUninstallersProgressSettlesItems) {
   const std::string map = kFolder + "\\map.dat";
-  Record r;
-  r.Run()
-      .File(dll, "created", "10")
-      .File(map, "created", "4")
-      .File(kSystemFile, "created", "7")
-      .Shared(kSystemFile, "none")
-      .Line(dt::kRecordFolder, {kFolder + "\\Maps"});
-  const std::uint64_t anchor = r.End();
+  FirstRun(Record().File(map, "created", "4").Line(dt::kRecordFolder, {kFolder + "\\Maps"}));
   r.Line(dt::kRecordCountLowered, {kSystemFile})
       .Line(dt::kRecordRemoved, {"file", "c:\\PROGRAM FILES\\ostelan\\korvu\\korvu50.dll"})
       .Line(dt::kRecordKeptByRule, {"file", map, "changed since the installation"})
       .Line(dt::kRecordKeptByRule, {"folder", kFolder + "\\Maps", "not empty"});
 
-  RemovalPlan plan = Plan(r, anchor);
+  RemovalPlan plan = Plan(r, firstRunEnd);
   EXPECT_TRUE(FileOf(plan, dll).done);
   EXPECT_TRUE(FileOf(plan, map).done);
   EXPECT_TRUE(FileOf(plan, dll).anchored);  // the progress lines are not its facts
@@ -226,21 +212,13 @@ TEST(RemovalPlan, TheUninstallersProgressSettlesItems) {
 
   // A new run afterwards: the removed file is something new, the kept one goes on.
   r.Run().File(dll, "replaced", "30").File(map, "replaced", "5").Shared(kSystemFile, "dword:1");
-  plan = Plan(r, anchor);
+  plan = Plan(r, firstRunEnd);
   EXPECT_FALSE(FileOf(plan, dll).done || FileOf(plan, dll).createdByProduct);
   EXPECT_TRUE(FileOf(plan, dll).replacedOnly);
   EXPECT_FALSE(FileOf(plan, map).done);
   EXPECT_TRUE(FileOf(plan, map).createdByProduct);
   EXPECT_EQ(FileOf(plan, kSystemFile).shared->increments, 1);
   EXPECT_FALSE(FileOf(plan, kSystemFile).shared->countLowered);
-
-  for (std::string_view kind :
-       {dt::kRecordRemoved, dt::kRecordKeptByRule, dt::kRecordCountLowered}) {
-    EXPECT_TRUE(dt::IsOwnProgressLine(kind));
-    EXPECT_TRUE(dt::IsKnownRecordKind(kind));
-  }
-  EXPECT_FALSE(dt::IsOwnProgressLine(dt::kRecordFile));
-  EXPECT_TRUE(dt::IsKnownRecordKind(dt::kRecordFile));
 }
 
 TEST(RemovalPlan, FoldersComeDeepestFirstAndOnce) {
@@ -259,86 +237,19 @@ TEST(RemovalPlan, FoldersComeDeepestFirstAndOnce) {
                                       kFolder, "C:\\Program Files\\Ostelan"}));
 }
 
-TEST(RemovalPlan, ARecordThatIsNotSoundIsRefusedWithItsLine) {
-  const auto errorOf = [](const Record& r, std::optional<std::uint64_t> anchor = std::nullopt) {
-    const dt::RecordRead read = dt::ReadRecord(r.bytes);
-    return dt::PlanError({read, anchor, kFolder}).value_or("");
-  };
-  Record sound;
-  sound.Run().File(kFolder + "\\a", "created", "1");
-  EXPECT_EQ(errorOf(sound, sound.End()), "");
-  EXPECT_EQ(errorOf(sound, 0), "");
-
-  Record unknown = Record(sound).Line("shortcut", {"x"});
-  const std::string expected =
-      "line 4 (byte " + std::to_string(sound.End()) + "): unknown kind \"shortcut\"";
-  EXPECT_EQ(errorOf(unknown), expected);
-  const dt::RecordRead read = dt::ReadRecord(unknown.bytes);
+TEST(RemovalPlan, IsNotMadeOfARecordThatIsNotSound) {
+  Record r;
+  r.Run().File(kFolder + "\\a", "created", "1").Line("shortcut", {"x"});
+  const dt::RecordRead read = dt::ReadRecord(r.bytes);
+  const dt::RemovalInput input{read, std::nullopt, kFolder};
+  const std::optional<std::string> error = dt::PlanError(input);
+  ASSERT_TRUE(error);
   try {
-    dt::MakeRemovalPlan({read, std::nullopt, kFolder});
+    dt::MakeRemovalPlan(input);
     ADD_FAILURE() << "planned";
   } catch (const std::invalid_argument& e) {
-    EXPECT_EQ(e.what(), expected);
+    EXPECT_EQ(e.what(), *error);
   }
-
-  const std::pair<Record, const char*> refused[] = {
-      {Record(sound).Line(dt::kRecordFolder, {""}), "an empty path"},
-      {Record(sound).Line(dt::kRecordFile, {"C:\\a", "created"}), "with 2 fields"},
-      // A field's control bytes stay escaped in the message.
-      {Record(sound).Line(dt::kRecordFile, {"C:\\a", "made\t", "1", ""}),
-       "\"made%09\" is not created or replaced"},
-      {Record(sound).Line(dt::kRecordShared, {"C:\\a", "dword:x"}), "not a count before"},
-      {Record(sound).Line(dt::kRecordRemoved, {"service", "x"}), "unknown item"},
-      {Record().Line(dt::kRecordRemoved, {"file", "C:\\a"}), "before the first run"},
-      {Record().Run("C:\\Program Files\\Ostelan\\Korvu2"), "a run in"},
-      // A temporary file must be that of a file announced before it, in the same run.
-      {Record(sound).Line(dt::kRecordTempPending, {kFolder + "\\b.~0badf00d"}), "temporary"},
-      {Record(sound).Run().Line(dt::kRecordTempPending, {kFolder + "\\a.~0badf00d"}), "temporary"},
-  };
-  for (const auto& [record, text] : refused) {
-    EXPECT_NE(errorOf(record).find(text), std::string::npos) << errorOf(record);
-  }
-  EXPECT_NE(errorOf(sound, sound.End() - 1).find("does not end a line"), std::string::npos);
-  EXPECT_NE(errorOf(sound, sound.End() + 1).find("beyond"), std::string::npos);
-}
-
-TEST(RemovalPlan, ClassifyComparesWholeComponentsWithoutCase) {
-  const dt::KnownFolders known{"C:\\Korvu\\", "C:\\Windows", "c:\\windows\\SYSTEM32",
-                               "C:\\Windows\\Fonts"};
-  const std::pair<const char*, Place> cases[] = {
-      {"C:\\Korvu\\a.dll", Place::kInstallFolder},
-      {"c:\\KORVU\\Maps\\\\GeoDict.DCT", Place::kInstallFolder},
-      {"C:/Korvu/Maps/x", Place::kInstallFolder},
-      {"C:\\Korvu\\", Place::kInstallFolder},
-      {"C:\\Korvu2\\a.dll", Place::kOutside},
-      {"C:\\Korv", Place::kOutside},
-      {"C:\\Windows\\System32\\korvu50.hlp", Place::kSystem},
-      {"C:\\Windows\\System32x\\a", Place::kWindows},
-      {"C:\\Windows\\Fonts\\korvu.ttf", Place::kFonts},
-      {"C:\\WINDOWS", Place::kWindows},
-      {"C:\\Korvu\\..\\Windows\\a.dll", Place::kOutside},
-      {"C:\\Korvu\\.\\a.dll", Place::kOutside},
-      {"C:\\Korvu\\a.dll.", Place::kOutside},
-      {"C:\\Korvu \\a.dll", Place::kOutside},
-      {"C:\\Korvu\\a.dll:stream", Place::kOutside},
-      {"\\\\?\\C:\\Korvu\\a.dll", Place::kOutside},
-      {"C:Korvu\\a.dll", Place::kOutside},
-      {"Korvu\\a.dll", Place::kOutside},
-      {"", Place::kOutside},
-  };
-  for (const auto& [path, place] : cases) EXPECT_EQ(dt::Classify(path, known), place) << path;
-
-  const dt::KnownFolders unc{"\\\\srv\\share\\Korvu", "", "", ""};
-  EXPECT_EQ(dt::Classify("\\\\SRV\\share\\korvu\\a.dll", unc), Place::kInstallFolder);
-  EXPECT_EQ(dt::Classify("\\\\srv\\share\\Korvu2\\a.dll", unc), Place::kOutside);
-  EXPECT_EQ(dt::Classify("\\\\\\srv\\\\share\\Korvu\\a", unc), Place::kInstallFolder);
-  EXPECT_EQ(dt::Classify("\\\\.\\srv\\share\\Korvu\\a", {"\\\\.\\srv\\share", "", "", ""}),
-            Place::kOutside);
-
-  // Cyrillic names compare without case, as Windows compares them.
-  const dt::KnownFolders russian{"C:\\Программы\\Корву", "", "", ""};
-  EXPECT_EQ(dt::Classify("c:\\ПРОГРАММЫ\\корву\\Справка.txt", russian), Place::kInstallFolder);
-  EXPECT_EQ(dt::Classify("c:\\программы\\корвуё\\a", russian), Place::kOutside);
 }
 
 }  // namespace
