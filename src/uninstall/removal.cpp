@@ -12,6 +12,7 @@
 #include "core/product.h"
 #include "core/text.h"
 #include "base/shared_files.h"
+#include "uninstall/file_checks.h"
 #include "uninstall/unregistration.h"
 #include "win32/files.h"
 #include "win32/handles.h"
@@ -35,117 +36,6 @@ UINT WindowsFolder(LPSTR buffer, UINT size) {
 }
 UINT SystemDir(LPSTR buffer, UINT size) {
   return GetSystemDirectoryA(buffer, size);
-}
-
-// How close two last-write times must be on the volume that holds path: FAT keeps 2 s (and a
-// change of exactly one hour comes from summer time on FAT), exFAT 10 ms, others exactly.
-bool SameLastWrite(const std::string& path, std::uint64_t expected, std::uint64_t actual) {
-  if (expected == actual) return true;
-  char volume[MAX_PATH * 2];
-  char fileSystem[64] = "";
-  if (GetVolumePathNameA(path.c_str(), volume, sizeof volume)) {
-    GetVolumeInformationA(volume, nullptr, 0, nullptr, nullptr, nullptr, fileSystem,
-                          sizeof fileSystem);
-  }
-  const std::string fs = fileSystem;
-  const std::uint64_t difference = expected > actual ? expected - actual : actual - expected;
-  constexpr std::uint64_t kSecond = 10'000'000;  // FILETIME ticks
-  if (fs == "FAT" || fs == "FAT32") {
-    return difference <= 2 * kSecond || difference == 3600 * kSecond;
-  }
-  if (fs == "exFAT") return difference <= kSecond / 100;
-  return false;
-}
-
-// The INI file holds nothing but blank lines and an empty [program] section: nothing of anybody
-// else's is lost with it.
-bool IniIsEmpty(const std::string& ini) {
-  const win::FileHandle file(CreateFileA(ini.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                         OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-  LARGE_INTEGER size{};
-  if (!file || !GetFileSizeEx(file.get(), &size) || size.QuadPart > 4096) return false;
-  std::string text(static_cast<std::size_t>(size.QuadPart), '\0');
-  DWORD read = 0;
-  if (!text.empty() && !ReadFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &read,
-                                 nullptr)) {
-    return false;
-  }
-  text.resize(read);
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
-    while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t')) {
-      line.pop_back();
-    }
-    CharLowerBuffA(line.data(), static_cast<DWORD>(line.size()));
-    if (!line.empty() && line != "[program]") return false;
-    start = end + 1;
-  }
-  return true;
-}
-
-enum class FileState { kMissing, kUnchanged, kChanged, kNotAFile };
-
-bool InUse(unsigned long error) {
-  return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
-         error == ERROR_ACCESS_DENIED;
-}
-
-// A file as the removal found it, and when it could be opened for deleting, the handle its
-// deletion goes through: the file deleted is the file checked, whatever its name leads to by then.
-struct CheckedFile {
-  FileState state = FileState::kMissing;
-  win::FileHandle handle;  // the handle checked
-  bool deletable = false;  // it has DELETE access: not held by another program without delete sharing
-};
-
-win::FileHandle OpenForCheck(const std::string& path, DWORD access) {
-  return win::FileHandle(CreateFileA(path.c_str(), access,
-                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                     nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-}
-
-FileState StateOfOpened(HANDLE file, const std::string& path, const dt::PlannedFile& planned) {
-  // The basic information and the size, not GetFileInformationByHandle: under Wine that also
-  // asks for the volume's serial number, which costs more than the rest of a file's removal.
-  FILE_BASIC_INFO basic{};
-  LARGE_INTEGER size{};
-  if (!GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic) ||
-      (basic.FileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))) {
-    return FileState::kNotAFile;
-  }
-  if (planned.temporary) return FileState::kUnchanged;  // nothing to compare: remove when there
-  if (!planned.size || !planned.lastWrite) return FileState::kChanged;  // cannot tell: keep
-  if (!GetFileSizeEx(file, &size)) return FileState::kChanged;
-  const auto time = static_cast<std::uint64_t>(basic.LastWriteTime.QuadPart);
-  return static_cast<std::uint64_t>(size.QuadPart) == *planned.size &&
-                 SameLastWrite(path, *planned.lastWrite, time)
-             ? FileState::kUnchanged
-             : FileState::kChanged;
-}
-
-CheckedFile Check(const std::string& path, const dt::PlannedFile& planned) {
-  CheckedFile checked;
-  win::FileHandle file = OpenForCheck(path, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES);
-  const bool deletable = static_cast<bool>(file);
-  if (!deletable && InUse(GetLastError())) {
-    // Held without delete sharing, or a running program: checked all the same, and deleted by
-    // name once it is free (or at the next restart).
-    file = OpenForCheck(path, FILE_READ_ATTRIBUTES);
-  }
-  if (!file) {
-    const DWORD error = GetLastError();
-    checked.state = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
-                        ? FileState::kMissing
-                        : FileState::kChanged;
-    return checked;
-  }
-  checked.state = StateOfOpened(file.get(), path, planned);
-  checked.handle = std::move(file);
-  checked.deletable = deletable;
-  return checked;
 }
 
 class Removal {
@@ -455,72 +345,6 @@ class Removal {
 };
 
 }  // namespace
-
-unsigned long RemovalSystem::DeleteFileAt(const std::string& path) {
-  if (DeleteFileA(path.c_str())) return 0;
-  const DWORD error = GetLastError();
-  // A read-only file is refused as access denied: its attribute cleared, it is tried once more.
-  // (Only then: clearing it first costs as much again as the delete under Wine.)
-  const DWORD attributes = error == ERROR_ACCESS_DENIED ? GetFileAttributesA(path.c_str())
-                                                        : INVALID_FILE_ATTRIBUTES;
-  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY) ||
-      !SetFileAttributesA(path.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY))) {
-    return error;
-  }
-  return DeleteFileA(path.c_str()) ? 0 : GetLastError();
-}
-unsigned long RemovalSystem::DeleteChecked(void* file, const std::string&) {
-  return win::DeleteOpened(file);
-}
-unsigned long RemovalSystem::RemoveFolder(const std::string& path) {
-  return RemoveDirectoryA(path.c_str()) ? 0 : GetLastError();
-}
-unsigned long RemovalSystem::DeleteAtRestart(const std::string& path) {
-  return MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) ? 0 : GetLastError();
-}
-unsigned long RemovalSystem::DeleteValue(const std::string& key, const std::string& name) {
-  const win::RegKey opened =
-      win::OpenKey(HKEY_LOCAL_MACHINE, key, false, base::ProgramRegistryView());
-  if (!opened) return GetLastError() ? GetLastError() : ERROR_FILE_NOT_FOUND;
-  return static_cast<unsigned long>(RegDeleteValueA(opened.get(), name.c_str()));
-}
-unsigned long RemovalSystem::DeleteEmptyKey(const std::string& key) {
-  {
-    const win::RegKey opened =
-        win::OpenKey(HKEY_LOCAL_MACHINE, key, false, base::ProgramRegistryView());
-    if (!opened) return ERROR_FILE_NOT_FOUND;
-    DWORD subkeys = 0, values = 0;
-    if (RegQueryInfoKeyA(opened.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr,
-                         &values, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
-      return ERROR_ACCESS_DENIED;
-    }
-    if (subkeys || values) return ERROR_DIR_NOT_EMPTY;
-  }
-  return static_cast<unsigned long>(
-      RegDeleteKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), base::ProgramRegistryView(), 0));
-}
-unsigned long RemovalSystem::DeleteKeyTree(const std::string& key) {
-  // Named below its parent, opened in the program's view: then the key itself goes too.
-  const std::size_t slash = key.rfind('\\');
-  if (slash == std::string::npos) return ERROR_INVALID_PARAMETER;  // never a root's own key
-  const win::RegKey parent = win::OpenKey(HKEY_LOCAL_MACHINE, key.substr(0, slash), false,
-                                          base::ProgramRegistryView());
-  if (!parent) return GetLastError() == ERROR_FILE_NOT_FOUND ? 0 : GetLastError();
-  const LONG result = RegDeleteTreeA(parent.get(), key.substr(slash + 1).c_str());
-  return result == ERROR_FILE_NOT_FOUND ? 0 : static_cast<unsigned long>(result);
-}
-unsigned long RemovalSystem::DeleteIniKey(const std::string& ini, const std::string& section,
-                                          const std::string& key) {
-  if (!win::FileExistsQuiet(ini)) return 0;
-  return WritePrivateProfileStringA(section.c_str(), key.c_str(), nullptr, ini.c_str())
-             ? 0
-             : GetLastError();
-}
-
-RemovalSystem& SystemRemoval() {
-  static RemovalSystem system;
-  return system;
-}
 
 RemovalReport RemoveInstallation(const CheckedInstallation& installation, RemovalView& view,
                                  RemovalSystem& system, base::ProgramLog& log) {

@@ -12,29 +12,10 @@
 #include "core/removal_plan.h"
 #include "base/program_log.h"
 #include "uninstall/record_check.h"
+#include "uninstall/removal_system.h"
 #include "uninstall/removal_view.h"
 
 namespace uninstall {
-
-// Every removal of a file, folder or registry item; each returns 0 or the system's error code.
-class RemovalSystem {
- public:
-  virtual ~RemovalSystem() = default;
-  virtual unsigned long DeleteFileAt(const std::string& path);
-  // The file checked through `file` (a HANDLE opened with DELETE access), deleted through it.
-  virtual unsigned long DeleteChecked(void* file, const std::string& path);
-  virtual unsigned long RemoveFolder(const std::string& path);
-  // At the next restart (MoveFileEx with MOVEFILE_DELAY_UNTIL_REBOOT).
-  virtual unsigned long DeleteAtRestart(const std::string& path);
-  virtual unsigned long DeleteValue(const std::string& key, const std::string& name);
-  // Only a key with no values and no subkeys.
-  virtual unsigned long DeleteEmptyKey(const std::string& key);
-  virtual unsigned long DeleteKeyTree(const std::string& key);
-  virtual unsigned long DeleteIniKey(const std::string& ini, const std::string& section,
-                                     const std::string& key);
-};
-
-RemovalSystem& SystemRemoval();
 
 RemovalReport RemoveInstallation(const CheckedInstallation& installation, RemovalView& view,
                                  RemovalSystem& system, base::ProgramLog& log);
