@@ -1,10 +1,21 @@
 #include "core/command_line.h"
 
+#include "core/path_places.h"
+
 namespace dt {
 namespace {
 
 bool IsBlank(wchar_t c) {
   return c == L' ' || c == L'\t';
+}
+
+// The ASCII characters of a text as they are, every other one as 'x': what the rules of a full
+// path look at (drives, separators, dots, blanks, colons) is all ASCII.
+std::string AsciiSkeleton(std::wstring_view text) {
+  std::string skeleton;
+  skeleton.reserve(text.size());
+  for (const wchar_t c : text) skeleton += c < 0x80 ? static_cast<char>(c) : 'x';
+  return skeleton;
 }
 
 wchar_t AsciiUpper(wchar_t c) {
@@ -68,7 +79,7 @@ CommandLine ParseArguments(const std::vector<std::wstring>& arguments,
     if (installerSwitch && !switches.installFolder) {
       bad(argument);
     } else if (SameName(name, L"DIR")) {
-      if (value.empty()) {
+      if (value.empty() || !dt::IsFullInstallFolder(AsciiSkeleton(value))) {
         bad(argument);
       } else {
         result.dir = value;

@@ -21,7 +21,7 @@ enum class RunMode { kWizard, kSilent, kVerySilent };
 struct CommandLine {
   RunMode mode = RunMode::kWizard;
   bool help = false;                    // /? or /HELP: only the help box
-  std::optional<std::wstring> dir;      // /DIR=folder, as given
+  std::optional<std::wstring> dir;      // /DIR=folder, as given: a full installation folder
   bool log = false;                     // /LOG or /LOG=file
   std::optional<std::wstring> logFile;  // /LOG=file (absolute)
   // The first argument that is not acceptable; empty when the command line is sound. The fields

@@ -96,6 +96,15 @@ std::string PathKey(std::string_view path) {
   return key;
 }
 
+bool IsFullInstallFolder(std::string_view folder) {
+  const auto separator = [](char c) { return c == '\\' || c == '/'; };
+  // "C:" alone and "C:Korvu" name the current folder of drive C:, whatever it is.
+  if (folder.size() >= 2 && folder[1] == ':' && (folder.size() < 3 || !separator(folder[2]))) {
+    return false;
+  }
+  return IsPlainFullPath(PathKey(folder));
+}
+
 Place Classify(std::string_view path, const KnownFolders& known) {
   const std::string key = PathKey(path);
   if (!IsPlainFullPath(key)) return Place::kOutside;

@@ -17,6 +17,14 @@ std::string FoldCase(std::string_view text);
 // Cyrillic letters in lower case. Nothing else is resolved ("." and ".." stay).
 std::string PathKey(std::string_view path);
 
+// Whether a folder as typed is a full installation folder: a drive, a colon and a backslash, or a
+// share ("\\server\share"), then levels that Windows takes as they are (none "." or "..", none
+// ending in a dot or a blank, no ':' after the drive); not a device path ("\\?\", "\\.\"). The
+// installer installs only into such a folder, and the uninstaller places only such paths
+// (Classify), so that what one writes the other finds. Doubled and trailing backslashes are
+// allowed (the folder is used as typed).
+bool IsFullInstallFolder(std::string_view folder);
+
 // Where a path lies, for the uninstaller's refusal of anything outside the known places.
 enum class Place { kInstallFolder, kWindows, kSystem, kFonts, kOutside };
 // Full paths; an empty one is not known.

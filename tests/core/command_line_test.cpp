@@ -31,10 +31,10 @@ TEST(ParseCommandLine, ReadsEverySwitchCaseInsensitivelyWithSlashOrDash) {
 
   // /VERYSILENT and /S win over /SILENT in any order; the last /LOG and /DIR count.
   c = dt::ParseCommandLine(
-      L"x /VERYSILENT /SILENT /LOG=C:\\one.txt /LOG=\\\\srv\\two.txt /DIR=a /DIR=b");
+      L"x /VERYSILENT /SILENT /LOG=C:\\one.txt /LOG=\\\\srv\\two.txt /DIR=D:\\a /DIR=D:\\b");
   EXPECT_EQ(c.mode, dt::RunMode::kVerySilent);
   EXPECT_EQ(c.logFile, L"\\\\srv\\two.txt");
-  EXPECT_EQ(c.dir, L"b");
+  EXPECT_EQ(c.dir, L"D:\\b");
   EXPECT_EQ(dt::ParseCommandLine(L"x /SILENT /s").mode, dt::RunMode::kVerySilent);
   c = dt::ParseCommandLine(L"x /LOG=C:\\one.txt /log");
   EXPECT_TRUE(c.log);
@@ -56,6 +56,18 @@ TEST(ParseCommandLine, NamesTheFirstUnacceptableArgument) {
       {L"x /S=", L"/S="},
       {L"x /DIR=", L"/DIR="},
       {L"x /DIR", L"/DIR"},
+      // Not a full installation folder: where the files would go is not what the record says.
+      {L"x /DIR=C:Korvu", L"/DIR=C:Korvu"},
+      {L"x /DIR=C:", L"/DIR=C:"},
+      {L"x /DIR=\\Korvu", L"/DIR=\\Korvu"},
+      {L"x /DIR=Korvu", L"/DIR=Korvu"},
+      {L"x \"/DIR=C:\\Korvu Dots\\..\\Korvu Other\"", L"/DIR=C:\\Korvu Dots\\..\\Korvu Other"},
+      {L"x /DIR=C:\\Korvu\\.", L"/DIR=C:\\Korvu\\."},
+      {L"x /DIR=C:\\Korvu.\\x", L"/DIR=C:\\Korvu.\\x"},
+      {L"x \"/DIR=C:\\Korvu \"", L"/DIR=C:\\Korvu "},
+      {L"x /DIR=C:\\Korvu:x", L"/DIR=C:\\Korvu:x"},
+      {L"x /DIR=\\\\?\\C:\\Korvu", L"/DIR=\\\\?\\C:\\Korvu"},
+      {L"x /DIR=\\\\.\\C:\\Korvu", L"/DIR=\\\\.\\C:\\Korvu"},
       {L"x /LOG=", L"/LOG="},
       {L"x /LOG=setup.txt", L"/LOG=setup.txt"},  // relative
       {L"x /LOG=C:setup.txt", L"/LOG=C:setup.txt"},

@@ -36,6 +36,23 @@ TEST(PathPlaces, PathKeyJoinsTheSpellingsOfOnePath) {
   for (const auto& [path, key] : cases) EXPECT_EQ(dt::PathKey(path), key) << path;
 }
 
+// What the installer may install into is what the uninstaller can place again.
+TEST(PathPlaces, AFullInstallFolderIsOneThatClassifyPlaces) {
+  for (const char* folder : {"C:\\", "C:\\Korvu", "c:/Korvu/", "C:\\Program Files\\\\Korvu\\",
+                             "\\\\srv\\share", "\\\\srv\\share\\Korvu",
+                             "C:\\\xd0\x9a\xd0\xbe\xd1\x80\xd0\xb2\xd1\x83 5.0"}) {
+    EXPECT_TRUE(dt::IsFullInstallFolder(folder)) << folder;
+    EXPECT_EQ(dt::Classify(std::string(folder) + "\\a.dll", {folder, "", "", ""}),
+              dt::Place::kInstallFolder)
+        << folder;
+  }
+  for (const char* folder : {"", "C:", "C:Korvu", "\\Korvu", "Korvu", "C:\\a\\..\\b", "C:\\a\\.",
+                             "C:\\a.", "C:\\a \\b", "C:\\a:b", "\\\\?\\C:\\a", "\\\\.\\C:\\a",
+                             "\\\\srv"}) {
+    EXPECT_FALSE(dt::IsFullInstallFolder(folder)) << folder;
+  }
+}
+
 TEST(PathPlaces, ClassifyComparesWholeComponentsWithoutCase) {
   const dt::KnownFolders known{"C:\\Korvu\\", "C:\\Windows", "c:\\windows\\SYSTEM32",
                                "C:\\Windows\\Fonts"};

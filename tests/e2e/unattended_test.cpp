@@ -386,6 +386,7 @@ TEST_F(Unattended, BadCommandLinesEndWithCodeOneAndInstallNothing) {
            L"/VERYSILENT /LOG=" + dir,
            L"/VERYSILENT /LOG=setup.log" + dir,
            L"/VERYSILENT /DIR=C:\\日本語",
+           L"/VERYSILENT /DIR=C:Korvu-relative",  // the current folder of drive C:
            L"/VERYSILENT \"/LOG=" + W(temp / "no such folder\\log.txt") + L"\"" + dir,
        }) {
     EXPECT_EQ(Run(arguments, 20s), 1u) << win::WideToUtf8(arguments);

@@ -4,9 +4,11 @@
 
 #include "core/gauge_scale.h"
 #include "core/install_record.h"
+#include "core/path_places.h"
 #include "core/product.h"
 #include "setup/run/disk_space.h"
 #include "setup/run/extraction.h"
+#include "setup/run/path_lengths.h"
 #include "setup/run/run_result.h"
 #include "setup/run/registration.h"
 #include "win32/files.h"
@@ -78,6 +80,7 @@ std::wstring FolderStepLogLine(const FolderStep& step) {
   std::replace(text.begin(), text.end(), L'\r', L' ');
   return L"the installation folder cannot be created or is not a folder (" +
          (step.systemError ? L"system error " + std::to_wstring(step.systemError)
+          : step.refusal   ? std::wstring(step.refusal)
                            : std::wstring(L"no folder created")) +
          L"): " + text;
 }
@@ -91,11 +94,23 @@ std::optional<Outcome> PrepareRun(RunState& state, const std::string& folder,
                                   const ArchiveSources& archives,
                                   InstallView& view, base::ProgramLog& log) {
   log.WriteAnsi("installation folder: \"" + folder + "\"");
-  if (const FolderStep step = PrepareInstallFolder(state, folder); !step.ready) {
+  state.InstallFolder = folder;
+  const auto refuse = [&view, &log](const FolderStep& step) {
     const std::wstring note = view.RefusalNote();
     log.Write(FolderStepLogLine(step) + (note.empty() ? L"" : L"; " + note));
     view.ShowFolderError(kFolderStepError);
     return Outcome::kFolderNotCreated;
+  };
+  if (!dt::IsFullInstallFolder(folder)) return refuse({false, 0, L"not a full path"});
+  if (const LongestPath longest = LongestTargetPath(folder, archives);
+      longest.length > kMaxPathLength) {
+    log.WriteAnsi("the longest path of the installation would have " +
+                  std::to_string(longest.length) + " characters, more than " +
+                  std::to_string(kMaxPathLength) + ": \"" + longest.path + "\"");
+    return refuse({false, 0, L"a path would be too long"});
+  }
+  if (const FolderStep step = PrepareInstallFolder(state, folder); !step.ready) {
+    return refuse(step);
   }
   const std::vector<VolumeSpace> volumes = MeasureDiskSpace(state.InstallFolder, archives);
   for (const VolumeSpace& volume : volumes) log.WriteAnsi(DiskSpaceLogLine(volume));

@@ -20,6 +20,8 @@ namespace setup {
 struct FolderStep {
   bool ready;                 // the installation folder is an existing folder now
   unsigned long systemError;  // of the first folder creation that failed; 0 when none failed
+  // Why no folder was made when none was tried (the folder as typed is refused).
+  const wchar_t* refusal = nullptr;
 };
 
 // The folder step of the start: state.InstallFolder := folder (as given, neither trimmed nor
@@ -29,14 +31,17 @@ FolderStep PrepareInstallFolder(RunState& state, const std::string& folder);
 
 // The error box's text when the folder step failed.
 inline constexpr wchar_t kFolderStepError[] = L"Ошибка создания директории.\rУкажите другое имя.";
-// The log line of a folder step that failed, with the system error of the creation (or "no folder
-// created") and the error box's text.
+// The log line of a folder step that failed, with the system error of the creation (or why none
+// was tried, or "no folder created") and the error box's text.
 std::wstring FolderStepLogLine(const FolderStep& step);
 
 // Before a run: the folder step, then the disk-space check of the archives (the figures of every
-// volume go to the log; the view answers for each volume that falls short). Nothing when the run
-// may start; otherwise what ended it (kFolderNotCreated, after view.ShowFolderError, or
-// kNoDiskSpace).
+// volume go to the log; the view answers for each volume that falls short). The folder step
+// refuses, before it makes anything, a folder that is not a full installation folder
+// (dt::IsFullInstallFolder: the uninstaller could not place what is installed there) and one
+// that would make some path of the run longer than the system allows (path_lengths.h). Nothing
+// when the run may start; otherwise what ended it (kFolderNotCreated, after
+// view.ShowFolderError, or kNoDiskSpace).
 std::optional<Outcome> PrepareRun(RunState& state, const std::string& folder, InstallView& view,
                                   base::ProgramLog& log);
 // The same against the given archives.

@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "core/gauge_scale.h"
+#include "base/program_log.h"
 #include "fake_view.h"
 #include "install_fixture.h"
 #include "win32/folders.h"
@@ -190,6 +191,52 @@ TEST(GaugeScale, TotalsOf2GiBAndMoreAreShiftedBelow2To31) {
   const std::int64_t total = 0xFFFFFFFFFFLL;  // a terabyte
   EXPECT_LT(dt::ToGauge(total, total), 1LL << 31);
   EXPECT_GE(dt::ToGauge(total, total), 1LL << 30);
+}
+
+// The folder step refuses, before it makes anything, a folder the uninstaller could not place
+// again and one that would make a path of the run longer than the system allows: a run that fails
+// file by file in its middle leaves half an installation.
+TEST_F(RunInstallTest, TheFolderStepRefusesAFolderThatIsNotFullOrMakesAPathTooLong) {
+  testing_support::TempFolder logs;
+  base::ProgramLog log = base::ProgramLog::OpenFile(win::AnsiToWide(logs / "log.txt"));
+  const auto prepare = [&](const std::string& folder) {
+    view.shownErrors.clear();
+    return setup::PrepareRun(state, folder, setup::ArchivesBeside(source), view, log);
+  };
+  // A file name that brings its target to 255 characters: it fits as a new file of
+  // SystemFiles.dt, but not with a replacement's temporary name as one of ProgramFiles.dt.
+  const std::string name(255 - target.size() - 1, 'n');
+  WriteArchive("SystemFiles.dt", {{"%InstallDir%\\" + name, "s"}});
+  EXPECT_EQ(prepare(target), std::nullopt);
+  EXPECT_TRUE(view.shownErrors.empty());
+  testing_support::TempFolder::RemoveTree(target);
+
+  WriteArchive("ProgramFiles.dt", {{"%InstallDir%\\" + name, "p"}});
+  EXPECT_EQ(prepare(target), setup::Outcome::kFolderNotCreated);
+  EXPECT_EQ(view.shownErrors, std::vector<std::wstring>{setup::kFolderStepError});
+  EXPECT_FALSE(Exists(target));
+  // The record's old name alone can be the longest.
+  DeleteFileA((source + "\\ProgramFiles.dt").c_str());
+  DeleteFileA((source + "\\SystemFiles.dt").c_str());
+  const std::string deep = target + "\\" + std::string(259 - target.size() - 20, 'd');
+  EXPECT_EQ(prepare(deep), setup::Outcome::kFolderNotCreated);
+  EXPECT_FALSE(Exists(target));
+
+  for (const std::string& folder : {std::string("C:Korvu-relative"), target + "\\..\\Other",
+                                    target + ".", std::string("\\Korvu-rooted")}) {
+    EXPECT_EQ(prepare(folder), setup::Outcome::kFolderNotCreated) << folder;
+    EXPECT_EQ(view.shownErrors, std::vector<std::wstring>{setup::kFolderStepError}) << folder;
+  }
+  EXPECT_FALSE(Exists(target));
+  EXPECT_FALSE(Exists(temp / "Program Files\\Other"));
+
+  const std::string logged = ReadFileBytes(logs / "log.txt");
+  EXPECT_NE(logged.find("the longest path of the installation would have 265 characters, more "
+                        "than 259: \"" + target + "\\" + name + "\""),
+            std::string::npos)
+      << logged;
+  EXPECT_NE(logged.find("(a path would be too long)"), std::string::npos) << logged;
+  EXPECT_NE(logged.find("(not a full path)"), std::string::npos) << logged;
 }
 
 }  // namespace

@@ -302,8 +302,8 @@ TEST_F(Wizard, AFolderThatCannotBeMadeKeepsSettingsWithTheErrorBox) {
   bool ran = false;
   form->RunProcedure = [&ran](setup::InstallView&) { return ran = true; };
   GoToSettings();
-  // Nothing to create for an empty path; a file of that name cannot become a folder.
-  for (const auto& [path, why] : {std::pair<std::string, std::string>{"", "no folder created"},
+  // An empty path is no full folder; a file of that name cannot become a folder.
+  for (const auto& [path, why] : {std::pair<std::string, std::string>{"", "not a full path"},
                                   {temp / "file", "system error 183"}}) {
     SCOPED_TRACE(path);
     SetPath(path);
