@@ -46,14 +46,23 @@ std::wstring WriteError(const std::string& target) {
 }
 
 // Creates a file that is not there yet, without sharing; an invalid handle when the name is
-// taken (or the file cannot be made).
+// taken (or the file cannot be made). A link at the name takes it too: it is never followed,
+// not even when it leads nowhere.
 win::FileHandle CreateNewTarget(const std::string& target) {
   // Most targets are new. Creating the file only where none is found tells that at once; a test
   // of the name first would cost as much again, since Wine (like any case-insensitive lookup on
   // a case-sensitive disk) scans the whole folder for a name that is not there.
   return win::FileHandle(CreateFileA(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+                                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
+                                     nullptr));
 }
+
+// The name is taken by a link, junction or other reparse point: no file is written through it.
+bool IsLinkAt(const std::string& target) {
+  const DWORD attributes = GetFileAttributesA(target.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
 
 // What names a written file whatever the letter case of its path: its full path in upper case.
 // (Asking the file system for the file's volume and index would cost as much as writing a small
@@ -125,9 +134,14 @@ class ArchiveRun {
     view_.SetFileLabel(L"Файл: " + win::AnsiToWide(parts.file) + L"...");
     entry_ = L"entry " + Quoted(item.Name);
     const std::string folder = macros_.Expand(parts.folder);
+    // No level below the installation folder is used through a link: the existing levels are
+    // checked and held before anything is made below them, the new ones once made.
+    const bool inInstallFolder = IsInstallFolderEntry(parts.folder);
+    if (const auto link = HoldFolder(inInstallFolder, folder)) return Stop(FolderError(*link));
     if (!win::DirectoryExistsQuiet(folder)) {
       if (const auto refused = MakeFolder(folder)) return *refused;
       if (!win::DirectoryExistsQuiet(folder)) return Stop(FolderError(folder));
+      if (const auto link = HoldFolder(inInstallFolder, folder)) return Stop(FolderError(*link));
     }
     const std::string target = folder + "\\" + parts.file;
     entry_ += L" -> " + Quoted(target);
@@ -204,6 +218,12 @@ class ArchiveRun {
 
   // Creates a missing folder level by level, each announced in the record. Nothing when the
   // folder may be used; otherwise what became of the entry.
+  // The level that could not be held, if any (HeldFolders).
+  std::optional<std::string> HoldFolder(bool inInstallFolder, const std::string& folder) {
+    if (!inInstallFolder) return std::nullopt;
+    return messages_.Folders.Hold(state_.InstallFolder, folder);
+  }
+
   std::optional<EntryOutcome> MakeFolder(const std::string& folder) {
     std::optional<EntryOutcome> refused;
     std::vector<std::string> created;
@@ -293,6 +313,7 @@ class ArchiveRun {
                         std::optional<FileReplacement>& renamePending,
                         std::optional<EntryOutcome>& refused) {
     win::FileHandle created = CreateNewTarget(target);
+    if (!created && IsLinkAt(target)) return {CopyResult::kWriteFailed, kTargetIsNoPlainFile};
     if (!created && win::FileExistsQuiet(target)) {
       FileReplacement& replacement = renamePending.emplace(target);
       CopyOutcome outcome{CopyResult::kWriteFailed, replacement.CheckTarget()};
@@ -320,7 +341,7 @@ class ArchiveRun {
     }
     if (!created) {
       created.reset(CreateFileA(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
       if (!created) return {CopyResult::kWriteFailed, GetLastError()};
     }
     const CopyOutcome outcome = WriteNewFile(content, created, buffer_, pumpWhileCopying_);

@@ -10,18 +10,45 @@
 
 namespace setup {
 
+namespace {
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// The target itself, never what a link at its name leads to.
+win::FileHandle OpenTarget(const std::string& target, DWORD access) {
+  return win::FileHandle(CreateFileA(target.c_str(), access, kShareAll, nullptr, OPEN_EXISTING,
+                                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
+                                     nullptr));
+}
+
+// A plain file: no folder, no link, junction or other reparse point.
+bool IsPlainFile(const win::FileHandle& file, FILE_BASIC_INFO& basic) {
+  return GetFileInformationByHandleEx(file.get(), FileBasicInfo, &basic, sizeof basic) &&
+         !(basic.FileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
+}
+
+}  // namespace
+
 DWORD FileReplacement::CheckTarget() {
-  constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-  SetFileAttributesA(target_.c_str(), FILE_ATTRIBUTE_NORMAL);
-  win::FileHandle probe(CreateFileA(target_.c_str(), GENERIC_WRITE | DELETE | READ_CONTROL,
-                                    kShareAll, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                                    nullptr));
+  // Its attributes cleared through a handle that reached the file itself: a read-only file can
+  // neither be opened for writing nor replaced.
+  FILE_BASIC_INFO basic{};
+  if (const win::FileHandle attributes =
+          OpenTarget(target_, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES)) {
+    if (!IsPlainFile(attributes, basic)) return kTargetIsNoPlainFile;
+    if (basic.FileAttributes != FILE_ATTRIBUTE_NORMAL) {
+      FILE_BASIC_INFO normal{};
+      normal.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+      SetFileInformationByHandle(attributes.get(), FileBasicInfo, &normal, sizeof normal);
+    }
+  }
+  win::FileHandle probe = OpenTarget(target_, GENERIC_WRITE | DELETE | READ_CONTROL);
   if (!probe && GetLastError() == ERROR_ACCESS_DENIED) {
     // A list that may not be read cannot be copied; the file may still be replaced.
-    probe.reset(CreateFileA(target_.c_str(), GENERIC_WRITE | DELETE, kShareAll, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    probe = OpenTarget(target_, GENERIC_WRITE | DELETE);
   }
   if (!probe) return GetLastError();
+  if (!IsPlainFile(probe, basic)) return kTargetIsNoPlainFile;
   ReadAccessList(probe);
   return 0;
 }

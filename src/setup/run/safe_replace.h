@@ -14,6 +14,10 @@
 
 namespace setup {
 
+// The system error of a target that is no plain file: a link, junction or other reparse point, or
+// a folder. Nothing is written through a link; the run reports the write error.
+inline constexpr DWORD kTargetIsNoPlainFile = ERROR_CANT_ACCESS_FILE;
+
 class FileReplacement {
  public:
   explicit FileReplacement(std::string target) : target_(std::move(target)) {}
@@ -23,9 +27,10 @@ class FileReplacement {
   FileReplacement& operator=(const FileReplacement&) = delete;
 
   // Whether the target can be replaced: gives it normal attributes, opens it for writing and
-  // deletion with full sharing (reading its access list on the way) and closes it again. 0, or
-  // the system error of that open (ERROR_SHARING_VIOLATION or ERROR_LOCK_VIOLATION while another
-  // program holds it).
+  // deletion with full sharing (reading its access list on the way) and closes it again, each
+  // time the file itself, never what a link at its name leads to. 0, or the system error of that
+  // open (ERROR_SHARING_VIOLATION or ERROR_LOCK_VIOLATION while another program holds it), or
+  // kTargetIsNoPlainFile for a link, junction or folder at the name.
   DWORD CheckTarget();
 
   // Picks the temporary file's name before it is made, so that it can be recorded first:

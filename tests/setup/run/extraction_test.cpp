@@ -4,13 +4,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <memory>
 
 #include "core/archive_format.h"
 #include "core/archive_writer.h"
+#include "core/text.h"
 #include "fake_view.h"
+#include "setup/run/safe_replace.h"
 #include "install_fixture.h"
 #include "support/held_file.h"
 #include "support/registry_value_guard.h"
@@ -145,6 +148,47 @@ TEST_F(UnpackArchiveTest, FolderErrorStopsBeforeTheEntryIsWritten) {
   WriteArchive("a.dt", {{"%InstallDir%\\sub\\x.txt", "1"}});
   Unpack(true);
   EXPECT_EQ(messages.Error, L"Ошибка создания директории: \"" + W(temp / "file\\sub") + L"\".");
+}
+
+// A user who can write the installation folder could point a level below it, or a target's name,
+// at any folder or file of the machine: the run uses neither through a link. (The prefix's
+// linked folder stands below "C:\\", the installation folder here.)
+TEST_F(UnpackArchiveTest, NothingBelowTheInstallationFolderIsUsedThroughALink) {
+  const char* linked = std::getenv("SETUP_LINKED_FOLDER");
+  if (!linked) GTEST_SKIP() << "no linked folder (SETUP_LINKED_FOLDER): run through ctest";
+  const std::string name = dt::SplitPath(linked).file;
+  state.InstallFolder = "C:\\";
+  WriteArchive("a.dt", {{"%InstallDir%\\" + name + "\\GeoDict.DCT", "dictionary"}});
+  Unpack(true);
+  EXPECT_EQ(messages.Error, L"Ошибка создания директории: \"" + W("C:\\\\" + name) + L"\".");
+  EXPECT_FALSE(Exists(std::string(linked) + "\\GeoDict.DCT"));
+
+  // A deeper level made through the link is refused before it is made.
+  messages.Error.clear();
+  WriteArchive("a.dt", {{"%InstallDir%\\" + name + "\\Maps\\GeoDict.DCT", "dictionary"}});
+  Unpack(true);
+  EXPECT_NE(messages.Error, L"");
+  EXPECT_FALSE(Exists(std::string(linked) + "\\Maps"));
+
+  // A target that is a link is never written through: the write error where the archive would
+  // replace it, kept (it exists) where it would not. (Wine shows no reparse point at a link to a
+  // file, and renames over the link itself: there only the file it leads to is looked at.)
+  const std::string file = std::getenv("SETUP_LINKED_FILE");
+  const std::string leadsTo = std::getenv("SETUP_LINKED_FILE_TARGET");
+  const DWORD attributes = GetFileAttributesA(file.c_str());
+  const bool shown = attributes != INVALID_FILE_ATTRIBUTES &&
+                     (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+  WriteArchive("a.dt", {{"%InstallDir%\\" + dt::SplitPath(file).file, "forged"}});
+  for (const bool overwrite : {true, false}) {
+    messages.Error.clear();
+    view.questionErrors.clear();
+    view.answers = {setup::WriteErrorAnswer::kAbort};
+    Unpack(overwrite);
+    if (shown && overwrite) {
+      EXPECT_EQ(view.questionErrors, std::vector<unsigned long>{setup::kTargetIsNoPlainFile});
+    }
+  }
+  EXPECT_EQ(ReadFileBytes(leadsTo), "original");
 }
 
 TEST_F(UnpackArchiveTest, PayloadReadErrors) {
