@@ -218,7 +218,28 @@ TEST_F(InstallRecordTest, AppendsOnlyToTheAnchoredRecord) {
   EXPECT_EQ(second.find("C:\\x\r"), std::string::npos);
   EXPECT_FALSE(dt::ReadRecord(second).tornTail);
 
+  // A line rewritten inside the anchored part with its check value made anew, at the same length:
+  // every line reads as sound, but the part no longer hashes to the anchor. Not appended to.
+  Anchor(second);
+  std::string rewritten = second;
+  for (const dt::RecordLine& line : dt::ReadRecord(second).lines) {
+    if (line.kind != "file" || line.fields.size() < 3 || line.fields[2] != "7") continue;
+    const std::string was = dt::FormatRecordLine(line.kind, line.fields);
+    std::vector<std::string> fields = line.fields;
+    fields[2] = "9";
+    rewritten.replace(second.find(was), was.size(), dt::FormatRecordLine(line.kind, fields));
+    break;
+  }
+  ASSERT_NE(rewritten, second);
+  ASSERT_EQ(rewritten.size(), second.size());
+  ASSERT_FALSE(dt::ReadRecord(rewritten).damaged);
+  WriteFileBytes(target + "\\Uninstaller.dat", rewritten);
+  ASSERT_TRUE(Run());
+  EXPECT_EQ(ReadFileBytes(target + "\\Uninstaller.dat.old"), rewritten);
+  EXPECT_EQ(dt::ReadRecord(RecordBytes()).lines.front().kind, "run");
+
   // One changed byte inside the anchored part: not appended to.
+  WriteFileBytes(target + "\\Uninstaller.dat", second);
   Anchor(second);
   std::string changed = second;
   changed[changed.size() / 2] ^= 1;
