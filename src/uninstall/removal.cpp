@@ -71,6 +71,9 @@ bool IniIsEmpty(const std::string& ini) {
     return false;
   }
   text.resize(read);
+  // The lines are compared in lower case.
+  std::string header = std::string("[") + product::kIniSection + "]";
+  CharLowerBuffA(header.data(), static_cast<DWORD>(header.size()));
   std::size_t start = 0;
   while (start < text.size()) {
     std::size_t end = text.find('\n', start);
@@ -80,7 +83,7 @@ bool IniIsEmpty(const std::string& ini) {
       line.pop_back();
     }
     CharLowerBuffA(line.data(), static_cast<DWORD>(line.size()));
-    if (!line.empty() && line != "[program]") return false;
+    if (!line.empty() && line != header) return false;
     start = end + 1;
   }
   return true;
@@ -412,9 +415,9 @@ class Removal {
       return;
     }
     const std::string ini = installation_.folder + "\\" + product::kUninstallerIni;
-    for (const char* key : {"ProgName", "InstallDir"}) {
-      if (const unsigned long error = system_.DeleteIniKey(ini, "program", key)) {
-        Fail("INI value", ini + " [program] " + key, error);
+    for (const char* key : {product::kIniTitleKey, product::kIniFolderKey}) {
+      if (const unsigned long error = system_.DeleteIniKey(ini, product::kIniSection, key)) {
+        Fail("INI value", ini + " [" + product::kIniSection + "] " + key, error);
       }
     }
     if (IniIsEmpty(ini) && system_.DeleteFileAt(ini) == 0) Removed("file", ini);

@@ -62,8 +62,8 @@ base::Ending Body(base::ProgramStart& start) {
 
 std::wstring HelpText() {
   return L"Удаление программы " + win::AnsiToWide(product::kName) + L" " + product::kVersionW +
-         L".\n\n"
-         L"Uninstaller.exe [параметры]\n\n"
+         L".\n\n" + product::kUninstallerW +
+         L" [параметры]\n\n"
          L"/SILENT\tудаление без вопросов: видно только окно хода удаления\n"
          L"/VERYSILENT, /S\tудаление без окон и сообщений\n"
          L"/LOG\tжурнал удаления во временной папке\n"
@@ -84,7 +84,7 @@ std::wstring HelpText() {
 base::ProgramDescription UninstallerProgram() {
   base::ProgramDescription program;
   program.title = kUninstallerTitle;
-  program.fileName = L"Uninstaller.exe";
+  program.fileName = product::kUninstallerW;
   program.logKind = L"Uninstall";
   program.logHeading = std::string("Uninstaller of ") + product::kProgramTitle + ", " +
                        product::kVersionLabel;
