@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "core/product.h"
+
 namespace uninstall {
 
 bool SameLastWrite(const std::string& path, std::uint64_t expected, std::uint64_t actual) {
@@ -34,6 +36,9 @@ bool IniIsEmpty(const std::string& ini) {
     return false;
   }
   text.resize(read);
+  // The lines are compared in lower case.
+  std::string header = std::string("[") + product::kIniSection + "]";
+  CharLowerBuffA(header.data(), static_cast<DWORD>(header.size()));
   std::size_t start = 0;
   while (start < text.size()) {
     std::size_t end = text.find('\n', start);
@@ -43,7 +48,7 @@ bool IniIsEmpty(const std::string& ini) {
       line.pop_back();
     }
     CharLowerBuffA(line.data(), static_cast<DWORD>(line.size()));
-    if (!line.empty() && line != "[program]") return false;
+    if (!line.empty() && line != header) return false;
     start = end + 1;
   }
   return true;

@@ -42,7 +42,8 @@ std::optional<std::string> ReadPlainFile(const std::string& path, DWORD& error) 
 
 std::optional<std::string> IniValue(const std::string& ini, const char* key) {
   char value[4096];
-  const DWORD n = GetPrivateProfileStringA("program", key, "\x01", value, sizeof value, ini.c_str());
+  const DWORD n =
+      GetPrivateProfileStringA(product::kIniSection, key, "\x01", value, sizeof value, ini.c_str());
   if (n == 1 && value[0] == '\x01') return std::nullopt;
   return std::string(value, n);
 }
@@ -93,7 +94,7 @@ std::string AsFolder(const std::string& folder) {
 }  // namespace
 
 std::string UninstallKey() {
-  return std::string(product::kUninstallKeyParent).substr(1) + product::kProgramTitle;
+  return product::kUninstallKey;
 }
 
 std::optional<CheckedInstallation> FindInstallation(const std::string& folder, base::ProgramLog& log) {
@@ -101,7 +102,7 @@ std::optional<CheckedInstallation> FindInstallation(const std::string& folder, b
   found.folder = folder;
   found.recordPath = folder + "\\" + std::string(dt::kRecordFileName);
   const std::string ini = folder + "\\" + product::kUninstallerIni;
-  found.title = IniValue(ini, "ProgName").value_or(product::kProgramTitle);
+  found.title = IniValue(ini, product::kIniTitleKey).value_or(product::kProgramTitle);
 
   DWORD error = 0;
   const auto bytes = ReadPlainFile(found.recordPath, error);
@@ -136,7 +137,8 @@ std::optional<CheckedInstallation> FindInstallation(const std::string& folder, b
     log.WriteAnsi("the record is of another folder (\"" + recorded + "\"): nothing changed");
     return std::nullopt;
   }
-  if (const auto installDir = IniValue(ini, "InstallDir"); installDir && !win::SameFolder(*installDir, AsFolder(folder))) {
+  if (const auto installDir = IniValue(ini, product::kIniFolderKey);
+      installDir && !win::SameFolder(*installDir, AsFolder(folder))) {
     log.WriteAnsi("Uninstaller.ini names another folder (\"" + *installDir +
                   "\"): nothing changed");
     return std::nullopt;

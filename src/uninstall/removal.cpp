@@ -302,9 +302,9 @@ class Removal {
       return;
     }
     const std::string ini = installation_.folder + "\\" + product::kUninstallerIni;
-    for (const char* key : {"ProgName", "InstallDir"}) {
-      if (const unsigned long error = system_.DeleteIniKey(ini, "program", key)) {
-        Fail("INI value", ini + " [program] " + key, error);
+    for (const char* key : {product::kIniTitleKey, product::kIniFolderKey}) {
+      if (const unsigned long error = system_.DeleteIniKey(ini, product::kIniSection, key)) {
+        Fail("INI value", ini + " [" + product::kIniSection + "] " + key, error);
       }
     }
     if (IniIsEmpty(ini) && system_.DeleteFileAt(ini) == 0) Removed("file", ini);

@@ -3,6 +3,7 @@
 #include <cwchar>
 
 #include "core/command_line.h"
+#include "core/product.h"
 #include "base/single_instance.h"
 #include "base/pending_renames.h"
 #include "win32/files.h"
@@ -88,7 +89,7 @@ HelperCopy CopyOfTheRunningProgram() {
       if (GetLastError() == ERROR_ALREADY_EXISTS) continue;
       return {};
     }
-    const std::wstring program = folder + L"\\Uninstaller.exe";
+    const std::wstring program = folder + L"\\" + product::kUninstallerW;
     if (CopyFileW(self.c_str(), program.c_str(), /*failIfExists=*/TRUE)) return {folder, program};
     const DWORD error = GetLastError();
     RemoveDirectoryW(folder.c_str());

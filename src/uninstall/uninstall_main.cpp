@@ -62,8 +62,8 @@ base::Ending Body(base::ProgramStart& start) {
 
 std::wstring HelpText() {
   return L"Удаление программы " + win::AnsiToWide(product::kName) + L" " + product::kVersionW +
-         L".\n\n"
-         L"Uninstaller.exe [параметры]\n\n"
+         L".\n\n" + product::kUninstallerW +
+         L" [параметры]\n\n"
          L"/SILENT\tудаление без вопросов: видно только окно хода удаления\n"
          L"/VERYSILENT, /S\tудаление без окон и сообщений\n"
          L"/LOG\tжурнал удаления во временной папке\n"
@@ -85,7 +85,7 @@ base::ProgramDescription UninstallerProgram() {
   // /? beside a bad argument is a bad command line here; no ANSI checks of paths (it takes no
   // folder) and no environment lines in the log; nothing to bring to the front.
   return {.title = kUninstallerTitle,
-          .fileName = L"Uninstaller.exe",
+          .fileName = product::kUninstallerW,
           .logKind = L"Uninstall",
           .logHeading = std::string("Uninstaller of ") + product::kProgramTitle + ", " +
                         product::kVersionLabel,

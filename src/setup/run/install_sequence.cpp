@@ -30,9 +30,8 @@ bool UnpackIfPresent(const ArchiveSource& archive, bool overwrite, RunState& sta
 }
 
 // The uninstall entry's value, or nothing.
-std::optional<std::string> UninstallEntryValue(const RunState& state, const char* name) {
-  const win::RegKey key =
-      win::OpenKey(HKEY_LOCAL_MACHINE, product::kUninstallKeyParent + state.ProgramTitle, false);
+std::optional<std::string> UninstallEntryValue(const char* name) {
+  const win::RegKey key = win::OpenKey(HKEY_LOCAL_MACHINE, product::kUninstallKey, false);
   if (!key) return std::nullopt;
   try {
     return win::ReadStringValue(key.get(), name);
@@ -52,7 +51,7 @@ std::string UpperFullPath(const std::string& path) {
 // Warns when the entry names another folder that still holds a record: there is one entry per
 // product, so that folder's files would be left to no uninstaller.
 base::RecordWriter OpenRecord(const RunState& state, base::ProgramLog& log) {
-  const std::optional<std::string> location = UninstallEntryValue(state, "InstallLocation");
+  const std::optional<std::string> location = UninstallEntryValue("InstallLocation");
   if (location && !location->empty() &&
       UpperFullPath(*location) != UpperFullPath(state.InstallFolder) &&
       win::FileExistsQuiet(*location + "\\" + std::string(dt::kRecordFileName))) {
@@ -60,8 +59,7 @@ base::RecordWriter OpenRecord(const RunState& state, base::ProgramLog& log) {
                   "\" too; its files there are left to no uninstaller once this run completes "
                   "(remove the product before installing it elsewhere)");
   }
-  return OpenInstallRecord(state.InstallFolder,
-                           UninstallEntryValue(state, "InstallRecord").value_or(""),
+  return OpenInstallRecord(state.InstallFolder, UninstallEntryValue("InstallRecord").value_or(""),
                            state.FoldersMade, log);
 }
 

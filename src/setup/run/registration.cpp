@@ -113,17 +113,17 @@ void WriteLoggedIniValue(const std::string& ini, const std::string& key, const s
   const bool fileExisted = win::FileExistsQuiet(ini);
   char current[2];
   const bool keyExisted =
-      fileExisted && GetPrivateProfileStringA("program", key.c_str(), "\x01", current,
+      fileExisted && GetPrivateProfileStringA(product::kIniSection, key.c_str(), "\x01", current,
                                               sizeof current, ini.c_str()) != 0 &&
       current[0] != '\x01';
-  Announce(record, dt::kRecordIniPending, {ini, "program", key});
-  const bool written = WriteIniValue(ini, "program", key, value);
+  Announce(record, dt::kRecordIniPending, {ini, product::kIniSection, key});
+  const bool written = WriteIniValue(ini, product::kIniSection, key, value);
   if (written) {
-    record.Note(dt::kRecordIni, {ini, "program", key, keyExisted ? "replaced" : "created",
-                                 fileExisted ? "0" : "1"});
+    record.Note(dt::kRecordIni, {ini, product::kIniSection, key,
+                                 keyExisted ? "replaced" : "created", fileExisted ? "0" : "1"});
   }
-  log.WriteAnsi("INI value [program] " + key + "=" + value + " in \"" + ini +
-                "\": " + (written ? "written" : "not written"));
+  log.WriteAnsi(std::string("INI value [") + product::kIniSection + "] " + key + "=" + value +
+                " in \"" + ini + "\": " + (written ? "written" : "not written"));
 }
 
 class SystemKey final : public ProductRegistry::Key {
@@ -202,7 +202,7 @@ base::StartedTools RegisterProduct(ProductRegistry& registry, const RunState& st
   // In the program's own registry view: the 32-bit program's entry goes to the 32-bit view,
   // where Windows lists the 32-bit programs.
   std::optional<LoggedKey> entry =
-      CreateLoggedKey(registry, product::kUninstallKeyParent + state.ProgramTitle, log, record);
+      CreateLoggedKey(registry, product::kUninstallKeyFromRoot, log, record);
   if (entry) {
     entry->WriteString("DisplayName", state.ProgramTitle);
     // Quoted: a path with blanks would otherwise let Windows start C:\Program.exe in its place.
@@ -247,8 +247,8 @@ base::StartedTools RegisterProduct(ProductRegistry& registry, const RunState& st
   StartTool(folder + product::kTypeLibraryTool, Quoted(folder + product::kTypeLibrary), started,
             log, record);
   const std::string ini = folder + product::kUninstallerIni;
-  WriteLoggedIniValue(ini, "ProgName", state.ProgramTitle, log, record);
-  WriteLoggedIniValue(ini, "InstallDir", installFolder, log, record);
+  WriteLoggedIniValue(ini, product::kIniTitleKey, state.ProgramTitle, log, record);
+  WriteLoggedIniValue(ini, product::kIniFolderKey, installFolder, log, record);
   record.Flush();
   return started;
 }

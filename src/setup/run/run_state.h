@@ -15,7 +15,8 @@ namespace setup {
 struct RunState {
   // The folder that holds Setup.exe, without trailing backslashes.
   std::string SourceDir;
-  // The product's title: the uninstall key's name, its DisplayName and the INI's ProgName.
+  // The product's title: the uninstall entry's DisplayName and the INI's ProgName. The entry's
+  // key is always product::kUninstallKey, the key the uninstaller opens.
   std::string ProgramTitle = product::kProgramTitle;
   // The installation folder exactly as typed (ANSI code page), set by the folder step.
   std::string InstallFolder;
