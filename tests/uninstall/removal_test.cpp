@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <set>
 #include <string>
 
@@ -192,6 +194,22 @@ TEST_F(RemovalTest, WhatOthersOwnStays) {
   EXPECT_TRUE(Exists(target));
   DeleteFileA(shared.c_str());
   DeleteFileA(systemFile.c_str());
+}
+
+// Whatever the record says, nothing outside the installation, Windows, system and fonts folders
+// is touched: a file the installer itself created elsewhere (a stored full path) stays, with its
+// count.
+TEST_F(RemovalTest, AFileOutsideTheFoldersItMayTouchStays) {
+  const std::string outside = temp / "Elsewhere\\outside.dll";
+  const testing_support::RegistryValueGuard count(HKEY_LOCAL_MACHINE, base::kSharedDllsKey,
+                                                  outside);
+  WriteArchive("ProgramFiles.dt", {{"%InstallDir%\\a.txt", "ours"}, {outside, "created here"}});
+  Install();
+  const uninstall::RemovalReport report = Remove();
+  EXPECT_TRUE(report.failed.empty());
+  EXPECT_EQ(ReadFileBytes(outside), "created here");
+  EXPECT_NE(std::find(report.kept.begin(), report.kept.end(), outside), report.kept.end());
+  EXPECT_FALSE(Exists(target + "\\a.txt"));
 }
 
 // The registration tool runs to unregister only as the installer wrote it, on the library as the
