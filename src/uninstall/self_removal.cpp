@@ -2,10 +2,9 @@
 
 #include <cwchar>
 
-#include "core/command_line.h"
 #include "core/product.h"
-#include "base/single_instance.h"
-#include "base/pending_renames.h"
+#include "uninstall/self_removal_helper.h"
+#include "uninstall/self_removal_task.h"
 #include "win32/files.h"
 #include "win32/handles.h"
 #include "win32/security.h"
@@ -13,10 +12,6 @@
 
 namespace uninstall {
 namespace {
-
-std::string Quoted(const std::string& text) {
-  return "\"" + text + "\"";
-}
 
 std::wstring Folder(UINT (*get)(LPWSTR, UINT)) {
   wchar_t path[MAX_PATH + 1];
@@ -28,40 +23,6 @@ UINT TempFolder(LPWSTR buffer, UINT size) {
 }
 UINT SystemFolder(LPWSTR buffer, UINT size) {
   return GetSystemDirectoryW(buffer, size);
-}
-
-std::optional<FileIdentity> IdentityOfOpened(HANDLE file) {
-  BY_HANDLE_FILE_INFORMATION info{};
-  if (!GetFileInformationByHandle(file, &info) ||
-      (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))) {
-    return std::nullopt;
-  }
-  FileIdentity identity;
-  identity.volume = info.dwVolumeSerialNumber;
-  identity.index = (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
-  identity.size = (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
-  identity.lastWrite = (std::uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) |
-                       info.ftLastWriteTime.dwLowDateTime;
-  return identity;
-}
-
-// A folder opened as itself (not through a link in its last place), with the access asked for.
-win::FileHandle OpenFolder(const std::string& path, DWORD access) {
-  return win::FileHandle(CreateFileA(path.c_str(), access,
-                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                     nullptr, OPEN_EXISTING,
-                                     FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
-                                     nullptr));
-}
-
-std::wstring FileIdText(const win::FileId& id) {
-  return std::to_wstring(id.volume) + L":" + std::to_wstring(id.index);
-}
-
-std::optional<win::FileId> FileIdFrom(const std::wstring& text) {
-  unsigned long long volume = 0, index = 0;
-  if (swscanf(text.c_str(), L"%llu:%llu", &volume, &index) != 2) return std::nullopt;
-  return win::FileId{static_cast<unsigned long>(volume), index};
 }
 
 // The running program copied into a new folder of the temporary folder that only
@@ -140,96 +101,22 @@ win::KernelHandle StartWithHandles(const std::wstring& program, std::wstring com
   return win::KernelHandle(started.hProcess);
 }
 
-std::wstring HandleText(HANDLE handle) {
-  return std::to_wstring(reinterpret_cast<std::uintptr_t>(handle));
-}
+}  // namespace
 
-HANDLE HandleFrom(const std::wstring& text) {
-  wchar_t* end = nullptr;
-  const unsigned long long value = std::wcstoull(text.c_str(), &end, 10);
-  if (text.empty() || *end != L'\0' || value == 0) return nullptr;
-  return reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(value));
-}
-
-std::wstring IdentityText(const FileIdentity& identity) {
-  return std::to_wstring(identity.volume) + L":" + std::to_wstring(identity.index) + L":" +
-         std::to_wstring(identity.size) + L":" + std::to_wstring(identity.lastWrite);
-}
-
-std::optional<FileIdentity> IdentityFrom(const std::wstring& text) {
-  FileIdentity identity;
-  unsigned long long volume = 0;
-  if (swscanf(text.c_str(), L"%llu:%llu:%llu:%llu", &volume, &identity.index, &identity.size,
-              &identity.lastWrite) != 4) {
+std::optional<FileIdentity> IdentityOfOpened(void* file) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(file, &info) ||
+      (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))) {
     return std::nullopt;
   }
-  identity.volume = static_cast<DWORD>(volume);
+  FileIdentity identity;
+  identity.id = {info.dwVolumeSerialNumber,
+                 (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
+  identity.size = (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+  identity.lastWrite = (std::uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) |
+                       info.ftLastWriteTime.dwLowDateTime;
   return identity;
 }
-
-// Deletes the file through the handle that was checked to be the file that ran.
-// settled: the paths whose restart entries are no longer wanted (removed, or another file now).
-void DeleteIfItRan(const std::string& path, const FileIdentity& ran, base::ProgramLog& log,
-                   std::vector<std::string>& settled) {
-  const win::FileHandle file(CreateFileA(path.c_str(), DELETE | FILE_READ_ATTRIBUTES |
-                                                           FILE_WRITE_ATTRIBUTES,
-                                         FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                         FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-  if (!file) {
-    const DWORD error = GetLastError();
-    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return;
-    log.WriteAnsi("not removed: file " + Quoted(path) + " (system error " +
-                  std::to_string(error) + "); it is deleted at the next restart");
-    return;
-  }
-  if (IdentityOfOpened(file.get()) != ran) {
-    log.WriteAnsi("kept: file " + Quoted(path) + " (not the uninstaller that ran)");
-    settled.push_back(path);  // nor may the restart delete what is there now
-    return;
-  }
-  if (const unsigned long error = win::DeleteOpened(file.get())) {
-    log.WriteAnsi("not removed: file " + Quoted(path) + " (system error " +
-                  std::to_string(error) + "); it is deleted at the next restart");
-    return;
-  }
-  log.WriteAnsi("removed: file " + Quoted(path));
-  settled.push_back(path);
-}
-
-// Removes the folder when it is still the one the uninstaller named (the same volume and index,
-// whatever names lead to it now) and empty; deleted through the handle it checked.
-void RemoveFolderIfEmpty(const std::string& path, const win::FileId& id, base::ProgramLog& log,
-                         std::vector<std::string>& settled) {
-  win::FileHandle folder = OpenFolder(path, DELETE | FILE_READ_ATTRIBUTES);
-  if (!folder) {
-    const DWORD error = GetLastError();
-    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return;
-    log.WriteAnsi("not removed: folder " + Quoted(path) + " (system error " +
-                  std::to_string(error) + ")");
-    return;
-  }
-  FILE_BASIC_INFO basic{};
-  if (!GetFileInformationByHandleEx(folder.get(), FileBasicInfo, &basic, sizeof basic) ||
-      !(basic.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
-      (basic.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || win::FileIdOf(folder.get()) != id) {
-    log.WriteAnsi("kept: folder " + Quoted(path) + " (no longer the folder it was)");
-    settled.push_back(path);  // nor may the restart remove what is there now
-    return;
-  }
-  const unsigned long error = win::DeleteOpened(folder.get());
-  folder.reset();
-  if (error == 0 && !win::DirectoryExistsQuiet(path)) {
-    log.WriteAnsi("removed: folder " + Quoted(path));
-    settled.push_back(path);
-  } else if (error == 0 || error == ERROR_DIR_NOT_EMPTY) {
-    log.WriteAnsi("kept: folder " + Quoted(path) + " (not empty)");
-  } else {
-    log.WriteAnsi("not removed: folder " + Quoted(path) + " (system error " +
-                  std::to_string(error) + ")");
-  }
-}
-
-}  // namespace
 
 std::optional<FileIdentity> IdentityOf(const std::string& path) {
   const win::FileHandle file(CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES,
@@ -257,18 +144,8 @@ bool StartSelfRemoval(const SelfRemoval& task, base::ProgramLog& log) {
   if (process) inherited.push_back(process.get());
   if (logFile) inherited.push_back(logFile.get());
 
-  std::wstring commandLine = L"\"" + helper + L"\" " + dt::kUninstallerSwitches.helperSwitch + L" " +
-                             HandleText(process.get()) + L" " +
-                             (logFile ? HandleText(logFile.get()) : L"0") + L" " +
-                             IdentityText(task.identity) + L" \"" +
-                             win::AnsiToWide(task.uninstaller) + L"\"";
-  for (const std::string& folder : task.folders) {
-    // The folder as it is now: the helper removes it only if it is still this one.
-    const win::FileHandle opened = OpenFolder(folder, FILE_READ_ATTRIBUTES);
-    const std::optional<win::FileId> id = opened ? win::FileIdOf(opened.get()) : std::nullopt;
-    if (!id) continue;  // left to the restart
-    commandLine += L" " + FileIdText(*id) + L" \"" + win::AnsiToWide(folder) + L"\"";
-  }
+  const std::wstring commandLine = HelperCommandLine(
+      helper, process.get(), logFile ? logFile.get() : nullptr, TaskFor(task));
   const win::KernelHandle started =
       process ? StartWithHandles(helper, commandLine, inherited) : win::KernelHandle();
   if (!started) {
@@ -288,38 +165,19 @@ bool StartSelfRemoval(const SelfRemoval& task, base::ProgramLog& log) {
 }
 
 int RunHelper(const std::vector<std::wstring>& arguments) {
-  // process, log, identity, uninstaller, then each folder's id and path
-  if (arguments.size() < 4) return 1;
-  const HANDLE uninstaller = HandleFrom(arguments[0]);
-  const auto identity = IdentityFrom(arguments[2]);
-  if (!uninstaller || !identity) return 1;
-  const win::KernelHandle process(uninstaller);
-  const HANDLE logFile = HandleFrom(arguments[1]);
+  const std::optional<HelperCall> call = HelperCallFrom(arguments);
+  if (!call) return 1;
+  const win::KernelHandle process(call->process);
   base::ProgramLog log =
-      base::ProgramLog::Continue(logFile ? win::FileHandle(logFile) : win::FileHandle());
+      base::ProgramLog::Continue(call->log ? win::FileHandle(call->log) : win::FileHandle());
 
   // Only as the helper the uninstaller started: the handle it passed is a process's.
   if (GetProcessId(process.get()) == 0 ||
       WaitForSingleObject(process.get(), INFINITE) != WAIT_OBJECT_0) {
     return 1;
   }
-  const base::SingleInstance instance;
-  if (!instance.Held()) {
-    log.Write(L"helper: an installation or uninstallation runs; the uninstaller and its folders "
-              L"go at the next restart");
-    return 0;
-  }
-  std::vector<std::string> settled;
-  DeleteIfItRan(win::WideToAnsi(arguments[3]), *identity, log, settled);
-  for (std::size_t i = 4; i + 1 < arguments.size(); i += 2) {
-    if (const auto id = FileIdFrom(arguments[i])) {
-      RemoveFolderIfEmpty(win::WideToAnsi(arguments[i + 1]), *id, log, settled);
-    }
-  }
-  // Their deletes at the next restart are no longer wanted.
-  base::PendingRenames pending = base::PendingRenames::Read();
-  for (const std::string& path : settled) pending.AfterRemoval(path, log);
-  log.Write(L"helper: done");
+  HelperSystem system;
+  FinishSelfRemoval(call->task, system, log);
   return 0;
 }
 

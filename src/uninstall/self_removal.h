@@ -7,6 +7,9 @@
 // and still the ones it was told of (deepest first), drops the restart entries it made unneeded,
 // and appends what it did to the uninstaller's log through a handle it inherited. The helper's
 // copy and its folder go at the next restart.
+//
+// This file starts the helper and, as the helper, waits for the uninstaller; what the helper is
+// told is in self_removal_task.h, what it then does in self_removal_helper.h.
 #pragma once
 
 #include <windows.h>
@@ -18,13 +21,13 @@
 #include <vector>
 
 #include "base/program_log.h"
+#include "win32/files.h"
 
 namespace uninstall {
 
 // A file as the file system knows it: which file (volume and index) and its size and time.
 struct FileIdentity {
-  DWORD volume = 0;
-  std::uint64_t index = 0;
+  win::FileId id;
   std::uint64_t size = 0;
   std::uint64_t lastWrite = 0;  // FILETIME
   bool operator==(const FileIdentity&) const = default;
@@ -33,6 +36,8 @@ struct FileIdentity {
 // The identity of the file at path, read through a handle that does not follow a link in its last
 // place; nothing when it cannot be opened or is not a plain file.
 std::optional<FileIdentity> IdentityOf(const std::string& path);
+// The same for a file opened already (a HANDLE with FILE_READ_ATTRIBUTES access).
+std::optional<FileIdentity> IdentityOfOpened(void* file);
 
 // What the helper removes once the uninstaller has ended.
 struct SelfRemoval {
