@@ -1,3 +1,7 @@
+// rand_s, the system's random numbers, is declared only on request.
+#define _CRT_RAND_S
+#include <stdlib.h>
+
 #include "uninstall/self_removal.h"
 
 #include <cwchar>
@@ -18,33 +22,49 @@ std::wstring Folder(UINT (*get)(LPWSTR, UINT)) {
   const UINT n = get(path, MAX_PATH + 1);
   return n > 0 && n <= MAX_PATH ? std::wstring(path, n) : std::wstring();
 }
-UINT TempFolder(LPWSTR buffer, UINT size) {
-  return GetTempPathW(size, buffer);
+// The system's own temporary folder (not the user's %TEMP%): ordinary users may add to it but
+// neither rename nor delete what others made there.
+UINT SystemTempFolder(LPWSTR buffer, UINT size) {
+  const UINT n = GetSystemWindowsDirectoryW(buffer, size);
+  constexpr wchar_t kTemp[] = L"\\Temp\\";
+  if (n == 0 || n + 7 >= size) return 0;
+  wcscpy(buffer + n, kTemp);
+  return n + 6;
+}
+
+// A name nobody can take first: users may make folders in the system's temporary folder too.
+std::wstring RandomHelperName() {
+  unsigned int high = 0, low = 0;
+  if (rand_s(&high) != 0 || rand_s(&low) != 0) return {};
+  wchar_t name[64];
+  swprintf(name, 64, L"Uninstall helper %08x%08x", high, low);
+  return name;
 }
 UINT SystemFolder(LPWSTR buffer, UINT size) {
   return GetSystemDirectoryW(buffer, size);
 }
 
-// The running program copied into a new folder of the temporary folder that only
-// Administrators and SYSTEM may change: the user's own temporary folder is open to the user's
-// unelevated programs, which could otherwise swap the copy, or plant a DLL beside it, before it
-// runs elevated. Empty when none could be made; a name already taken is never used.
+// The running program copied into a new folder, named at random, of the system's temporary
+// folder, that only Administrators and SYSTEM may change: the user's own temporary folder is open
+// to the user's unelevated programs, which could rename the new folder and put one of their own,
+// with their program or DLLs, at its name before the copy runs elevated. Empty when none could be
+// made; a name already taken is never used.
 struct HelperCopy {
   std::wstring folder;
   std::wstring program;
 };
 HelperCopy CopyOfTheRunningProgram() {
   const std::wstring self = win::AnsiToWide(win::ProgramFilePath().value_or(std::string()));
-  const std::wstring temp = Folder(TempFolder);
+  const std::wstring temp = Folder(SystemTempFolder);
   // Full access for Administrators (BA) and SYSTEM (SY), passed on to what is made inside,
   // nothing inherited from above.
   const win::LocalMemory descriptor =
       win::SecurityDescriptor(L"D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)");
   if (self.empty() || temp.empty() || !descriptor.get()) return {};
   SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor.get(), FALSE};
-  for (int number = 1; number <= 99; ++number) {
-    wchar_t name[64];
-    swprintf(name, 64, L"Uninstall helper %lu-%d", GetCurrentProcessId(), number);
+  for (int attempt = 1; attempt <= 16; ++attempt) {
+    const std::wstring name = RandomHelperName();
+    if (name.empty()) return {};
     const std::wstring folder = temp + name;
     if (!CreateDirectoryW(folder.c_str(), &attributes)) {
       if (GetLastError() == ERROR_ALREADY_EXISTS) continue;

@@ -156,14 +156,24 @@ std::string PendingDeletes() {
   return text;
 }
 
+// The helper's copies, in the system's temporary folder until the next restart.
+std::string HelperFolderPrefix() {
+  char windows[MAX_PATH];
+  const UINT n = GetSystemWindowsDirectoryA(windows, MAX_PATH);
+  std::string prefix = std::string(windows, n) + "\\temp\\uninstall helper ";
+  CharLowerA(prefix.data());
+  return prefix;
+}
+
 // Every file (path, size, last-write time) and every folder of drive C: but the temporary
-// folder, where the logs, the distribution and the helper's copy are.
+// folder, where the logs and the distribution are, and the helper's copies.
 std::map<std::string, std::string> DriveListing() {
   char tempPath[MAX_PATH];
   GetTempPathA(MAX_PATH, tempPath);
   std::string tempFolder = tempPath;
   if (!tempFolder.empty() && tempFolder.back() == '\\') tempFolder.pop_back();
   CharLowerA(tempFolder.data());
+  const std::string helpers = HelperFolderPrefix();
   std::map<std::string, std::string> listing;
   std::vector<std::string> folders = {"C:"};
   while (!folders.empty()) {
@@ -178,7 +188,7 @@ std::map<std::string, std::string> DriveListing() {
       const std::string path = folder + "\\" + name;
       std::string lower = path;
       CharLowerA(lower.data());
-      if (lower == tempFolder) continue;
+      if (lower == tempFolder || lower.rfind(helpers, 0) == 0) continue;
       if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
         listing[lower] = "folder";
         if (!(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) folders.push_back(path);
@@ -208,6 +218,10 @@ TEST_F(Uninstall, InstallThenUninstallLeavesDriveCAsItWas) {
     EXPECT_EQ(Uninstaller(L"/VERYSILENT"), 0u) << Log();
     EXPECT_TRUE(driver::WaitFor([&] { return HelperDone(); })) << Log();
     driver::WaitFor([&] { return !Exists("C:\\Korvu drive test"); }, 5s);
+    // The helper ran from a folder of the system's temporary folder, named at random.
+    std::string logged = Log();
+    CharLowerA(logged.data());
+    EXPECT_NE(logged.find("the helper \"" + HelperFolderPrefix()), std::string::npos) << Log();
     const std::map<std::string, std::string> after = DriveListing();
     for (const auto& [path, what] : after) {
       if (!before.count(path)) ADD_FAILURE() << "left: " << path;
