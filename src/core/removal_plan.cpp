@@ -256,7 +256,7 @@ class Planner {
       if (anchored || !hash.anchored) hash = {f[0], f[1], anchored};
     } else if (kind == kRecordFolder || kind == kRecordMadeFolder) {
       open(folders_, "folder");
-      if (PathKey(f[0]) == PathKey(input_.installFolder)) installFolderCreated_ = true;
+      if (anchored && PathKey(f[0]) == PathKey(input_.installFolder)) installFolderCreated_ = true;
     } else if (kind == kRecordFile || kind == kRecordKept || kind == kRecordShared ||
                kind == kRecordTempPending) {
       FileItem& file = open(files_, "file");

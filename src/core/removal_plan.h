@@ -125,7 +125,7 @@ struct RemovalPlan {
   std::vector<PlannedIniKey> iniKeys;
   // By PathKey: the last "sha256" line of each file in the anchored part, else the last one.
   std::map<std::string, RecordedHash> sha256;
-  // A "made-folder" or "folder" line names the installation folder itself.
+  // An anchored "made-folder" or "folder" line names the installation folder itself.
   bool installFolderCreated = false;
   // By PathKey: the "link" lines of the record's first run.
   std::map<std::string, LinkLevel> linkLevels;

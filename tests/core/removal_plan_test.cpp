@@ -236,6 +236,7 @@ TEST_F(RemovalPlanAfterFirstRun, AnAnchorDoesNotVouchForLinesItsRunFoundUnanchor
   forged.File(windowsFile, "created", "92")
       .Line(dt::kRecordFolderPending, {windowsFolder})
       .Line(dt::kRecordFolder, {windowsFolder})
+      .Line(dt::kRecordFolder, {kFolder})  // as if the run had made the installation folder
       .Shared(kSystemFile, "dword:1")
       .Line(dt::kRecordKeyPending, {"32", "SOFTWARE\\Policies\\x"})
       .Line(dt::kRecordKey, {"32", "SOFTWARE\\Policies\\x"})
@@ -254,11 +255,12 @@ TEST_F(RemovalPlanAfterFirstRun, AnAnchorDoesNotVouchForLinesItsRunFoundUnanchor
     EXPECT_EQ(shared.anchored, forgedToo);
     EXPECT_EQ(shared.shared->increments, 2);
     EXPECT_EQ(shared.shared->anchoredIncrements, forgedToo ? 2 : 1);
-    ASSERT_EQ(p.folders.size(), 2u);
+    ASSERT_EQ(p.folders.size(), 3u);
     EXPECT_EQ(p.folders[0].path, kFolder + "\\Sub");
     EXPECT_TRUE(p.folders[0].anchored);
-    EXPECT_EQ(p.folders[1].path, windowsFolder);
-    EXPECT_EQ(p.folders[1].anchored, forgedToo);
+    EXPECT_EQ(p.folders[2].path, windowsFolder);
+    EXPECT_EQ(p.folders[2].anchored, forgedToo);
+    EXPECT_EQ(p.installFolderCreated, forgedToo);
     ASSERT_EQ(p.keys.size(), 1u);
     EXPECT_EQ(p.keys[0].anchored, forgedToo);
     ASSERT_EQ(p.values.size(), 1u);
