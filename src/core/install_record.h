@@ -24,6 +24,13 @@
 // write) is a torn tail; a failing line with anything after it is damage. The uninstall
 // registry key holds the anchor "InstallRecord": the accepted record's length in bytes and its
 // SHA-256, which tell a record that was cut or changed afterwards from the one the run left.
+//
+// An anchor vouches only for what its run wrote and what it found anchored. A run that appends
+// to an anchored record names, in its "run" line, the length the anchor covered when it began;
+// the lines between that length and its "run" line (the earlier run's tools and INI values, an
+// uninstallation's progress, a run that did not end, or anything someone who can write the
+// folder added) lie in that run's gap, and no later anchor covers them. A run that starts a new
+// record writes 0 there; records of earlier versions have no such field, and no gaps.
 #pragma once
 
 #include <array>
@@ -40,7 +47,9 @@ inline constexpr std::string_view kRecordFileName = "Uninstaller.dat";
 // The record of an earlier installation, kept while a new run writes its own.
 inline constexpr std::string_view kRecordOldFileName = "Uninstaller.dat.old";
 
-// A run begins: installation folder, local time, program version.
+// A run begins: installation folder, local time, program version, and the anchored length it
+// appended after: the uninstall entry's anchored length in decimal when the run appended to an
+// anchored record, "0" when it started a new one. Runs of earlier versions wrote the first three.
 inline constexpr std::string_view kRecordRun = "run";
 // A level of the installation folder path, "1" when it was a link or junction, else "0".
 inline constexpr std::string_view kRecordLink = "link";

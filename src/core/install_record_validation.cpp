@@ -27,17 +27,20 @@ std::string Quoted(std::string_view text) {
   return out + "\"";
 }
 
-enum class Field { kPath, kText, kAny, kView, kHow, kSize, kTime, kFlag, kMadeBy, kBefore, kHex };
+enum class Field {
+  kPath, kText, kAny, kView, kHow, kSize, kTime, kFlag, kMadeBy, kBefore, kHex, kLength
+};
 
 struct Shape {
   std::string_view kind;
   std::vector<Field> fields;
+  std::size_t optional = 0;  // how many of the last fields older records may lack
 };
 
 const std::vector<Shape>& Shapes() {
   using F = Field;
   static const std::vector<Shape> shapes = {
-      {kRecordRun, {F::kPath, F::kAny, F::kAny}},
+      {kRecordRun, {F::kPath, F::kAny, F::kAny, F::kLength}, 1},
       {kRecordLink, {F::kPath, F::kFlag}},
       {kRecordMadeFolder, {F::kPath, F::kMadeBy}},
       {kRecordFolderPending, {F::kPath}},
@@ -112,6 +115,9 @@ std::optional<std::string> CheckField(Field rule, const std::string& value) {
     case Field::kSize:
       if (value.empty() || IsDecimal(value)) return std::nullopt;
       return Quoted(value) + " is not a size";
+    case Field::kLength:
+      if (IsDecimal(value)) return std::nullopt;
+      return Quoted(value) + " is not a length";
     case Field::kTime:
       if (value.empty() || IsLowerHex(value, 16)) return std::nullopt;
       return Quoted(value) + " is not a time of 16 hex digits";
@@ -159,7 +165,9 @@ std::optional<std::string> CheckLine(const RecordLine& line) {
   }
   for (const Shape& shape : Shapes()) {
     if (shape.kind != line.kind) continue;
-    if (f.size() != shape.fields.size()) return wrongCount();
+    if (f.size() > shape.fields.size() || f.size() + shape.optional < shape.fields.size()) {
+      return wrongCount();
+    }
     for (std::size_t i = 0; i < f.size(); ++i) {
       if (auto problem = CheckField(shape.fields[i], f[i])) {
         return "\"" + line.kind + "\" field " + std::to_string(i + 1) + ": " + *problem;
@@ -223,6 +231,20 @@ std::optional<std::string> PlanError(const RemovalInput& input) {
       announcedFiles.clear();
       if (PathKey(line.fields[0]) != folder) {
         return at("a run in " + Quoted(line.fields[0]) + ", not in " + Quoted(input.installFolder));
+      }
+      if (line.fields.size() > 3) {
+        // The anchored length the run appended after: a line's end before the run, or 0.
+        const std::uint64_t earlier = std::stoull(line.fields[3]);
+        if (earlier > line.offset) {
+          return at("the run's earlier anchored length " + line.fields[3] + " lies after the run");
+        }
+        const auto end = record.lines.begin() + static_cast<std::ptrdiff_t>(i);
+        if (earlier != 0 && !std::any_of(record.lines.begin(), end + 1, [&](const RecordLine& l) {
+              return l.offset == earlier;
+            })) {
+          return at("the run's earlier anchored length " + line.fields[3] +
+                    " does not end a line");
+        }
       }
     } else if (!inRun) {
       return at("\"" + line.kind + "\" before the first run");

@@ -32,8 +32,9 @@ bool IsOwnProgressLine(std::string_view kind);
 // Why no plan can be made from this record: a line before the first run, an unknown kind, a
 // wrong number of fields, an empty path or key, a malformed field, a run of another folder, a
 // "temp?" that is not the temporary file of a file announced before it, an anchored length that
-// does not end a line of the record. Names the line (number from 1, and byte offset). Nothing
-// when the record is sound.
+// does not end a line of the record, a run's earlier anchored length that is not 0 or the end of
+// a line before that run. Names the line (number from 1, and byte offset). Nothing when the
+// record is sound.
 std::optional<std::string> PlanError(const RemovalInput& input);
 
 }  // namespace dt

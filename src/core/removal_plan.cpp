@@ -155,10 +155,15 @@ class Planner {
   RemovalPlan Make() {
     const auto& lines = input_.record.lines;
     const std::vector<bool> confirmed = Confirmations();
+    const std::vector<Gap> gaps = Gaps();
     int run = 0;
     for (std::size_t i = 0; i < lines.size(); ++i) {
       const RecordLine& line = lines[i];
-      const bool anchored = input_.anchoredLength && line.offset < *input_.anchoredLength;
+      const bool anchored =
+          input_.anchoredLength && line.offset < *input_.anchoredLength &&
+          std::none_of(gaps.begin(), gaps.end(), [&](const Gap& gap) {
+            return gap.begin <= line.offset && line.offset < gap.end;
+          });
       if (line.kind == kRecordRun) ++run;
       if (IsCheckedAnnouncement(line.kind)) {
         // Confirmed: its confirmation says it all. In the anchored part, unconfirmed: it never
@@ -175,6 +180,22 @@ class Planner {
 
  private:
   using FileItem = Tracked<PlannedFile, FileFacts>;
+
+  // Bytes that a run appended after without finding them anchored: from the anchored length its
+  // "run" line names up to that line. A later anchor does not vouch for them.
+  struct Gap {
+    std::uint64_t begin;
+    std::uint64_t end;
+  };
+  std::vector<Gap> Gaps() const {
+    std::vector<Gap> gaps;
+    for (const RecordLine& line : input_.record.lines) {
+      if (line.kind != kRecordRun || line.fields.size() < 4) continue;
+      const std::uint64_t begin = ParseDecimal(line.fields[3]);
+      if (begin < line.offset) gaps.push_back({begin, line.offset});
+    }
+    return gaps;
+  }
 
   // For each announcement, whether its confirmation follows in the same run.
   std::vector<bool> Confirmations() const {
@@ -235,7 +256,7 @@ class Planner {
       if (anchored || !hash.anchored) hash = {f[0], f[1], anchored};
     } else if (kind == kRecordFolder || kind == kRecordMadeFolder) {
       open(folders_, "folder");
-      if (PathKey(f[0]) == PathKey(input_.installFolder)) installFolderCreated_ = true;
+      if (anchored && PathKey(f[0]) == PathKey(input_.installFolder)) installFolderCreated_ = true;
     } else if (kind == kRecordFile || kind == kRecordKept || kind == kRecordShared ||
                kind == kRecordTempPending) {
       FileItem& file = open(files_, "file");

@@ -5,11 +5,13 @@
 // How the record's lines become items:
 // - An item is one file, folder, registry key or value, or INI value, named case-insensitively
 //   (PathKey). `anchored` says that every installer line naming it lies in the anchored part of
-//   the record (the first `anchoredLength` bytes, which the uninstall entry's hash vouches for).
-//   Lines after that part were written by a run that did not end, by the uninstaller itself, or
-//   by a run after its anchor (its tools and INI values: those are never anchored until another
-//   run ends), and anyone who can write the installation folder could have added them. A shared
-//   file's count says for itself how many of its increments are anchored.
+//   the record: the first `anchoredLength` bytes, which the uninstall entry's hash vouches for,
+//   less the gap of each run that appended (from the anchored length its "run" line names up to
+//   that line: bytes its anchor covers but that it neither wrote nor found anchored). Lines after
+//   the anchored part, or in a gap, were written by a run that did not end, by the uninstaller
+//   itself, or by a run after its anchor (its tools and INI values), and anyone who can write the
+//   installation folder could have added them. A shared file's count says for itself how many of
+//   its increments are anchored.
 // - An announcement ("file?", "folder?", "key?", "value?", "ini?") is confirmed by the line of
 //   the same kind without '?' for the same item later in the same run. In the anchored part an
 //   unconfirmed announcement means the change never happened (every confirmation is written
@@ -24,8 +26,9 @@
 //   a "folder"/"key"/"made-folder" line); later runs that replace it change nothing about that.
 // - The uninstaller's own progress lines ("removed", "kept-by-rule", "count-lowered") settle
 //   items: a "removed" or "kept-by-rule" line after an item's last line makes it `done`, so that
-//   a second uninstallation finishes what the first began. A later installer line about the item
-//   opens it again; after "removed" it starts from scratch, as something new.
+//   a second uninstallation finishes what the first began, wherever they stand (they only ever
+//   make the uninstaller do less). A later installer line about the item opens it again; after
+//   "removed" it starts from scratch, as something new.
 // - A "temp?" names a temporary file beside a file being replaced; it is planned as `temporary`,
 //   to be removed when present (a killed run leaves it behind; otherwise it is gone already).
 // - A "shared?" without its "shared" is left out: a count raised without the record knowing stays
@@ -122,7 +125,7 @@ struct RemovalPlan {
   std::vector<PlannedIniKey> iniKeys;
   // By PathKey: the last "sha256" line of each file in the anchored part, else the last one.
   std::map<std::string, RecordedHash> sha256;
-  // A "made-folder" or "folder" line names the installation folder itself.
+  // An anchored "made-folder" or "folder" line names the installation folder itself.
   bool installFolderCreated = false;
   // By PathKey: the "link" lines of the record's first run.
   std::map<std::string, LinkLevel> linkLevels;

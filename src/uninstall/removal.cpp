@@ -245,6 +245,10 @@ class Removal {
     if (place == dt::Place::kOutside && !HoldsTheUninstaller(folder.path)) {
       return Keep("folder", path, "outside the folders it may touch");
     }
+    if ((restricted_ || !folder.anchored) && place != dt::Place::kInstallFolder) {
+      // Only what the record made inside the installation folder, as for files.
+      return Keep("folder", path, "not vouched for by the anchored record");
+    }
     if (Blocked(folder.path)) return Keep("folder", path, "below a link made since the installation");
     if (HoldsTheUninstaller(folder.path)) {
       leftToTheEnd_.push_back(path);  // removed when the uninstaller has gone

@@ -53,6 +53,39 @@ TEST(InstallRecordValidation, ARecordThatIsNotSoundIsRefusedWithItsLine) {
   EXPECT_NE(ErrorOf(sound, sound.End() + 1).find("beyond"), std::string::npos);
 }
 
+// A run names the anchored length it appended after: 0 for a new record, else the end of a line
+// before it. Runs of earlier versions name none.
+TEST(InstallRecordValidation, ARunsEarlierAnchoredLengthEndsALineBeforeIt) {
+  Record first;
+  first.Run(0).File(kFolder + "\\a", "created", "1");
+  const std::uint64_t end = first.End();
+  const std::uint64_t secondLine = Record().Run(0).End();
+  for (const std::uint64_t earlier : {std::uint64_t{0}, secondLine, end}) {
+    EXPECT_EQ(ErrorOf(Record(first).Run(earlier)), "") << earlier;
+  }
+  EXPECT_EQ(ErrorOf(Record().Run().File(kFolder + "\\a", "created", "1").Run()), "");
+
+  const auto run = [&](std::string_view earlier) {
+    return Record(first).Line(dt::kRecordRun, {kFolder, "2024-05-01", "5.02", earlier});
+  };
+  const std::pair<Record, std::string> refused[] = {
+      {run(""), "\"\" is not a length"},
+      {run("01"), "\"01\" is not a length"},
+      {run("-1"), "is not a length"},
+      {run("99999999999999999999"), "is not a length"},
+      {run(std::to_string(end + 1)), "length " + std::to_string(end + 1) + " lies after the run"},
+      {run(std::to_string(secondLine + 1)), "does not end a line"},
+      {Record(first).Line(dt::kRecordRun, {kFolder, "2024-05-01", "5.02", "0", "0"}),
+       "with 5 fields"},
+      {Record(first).Line(dt::kRecordRun, {kFolder, "2024-05-01"}), "with 2 fields"},
+  };
+  for (const auto& [record, text] : refused) {
+    const std::string error = ErrorOf(record);
+    EXPECT_NE(error.find("line 4 (byte " + std::to_string(end) + ")"), std::string::npos) << error;
+    EXPECT_NE(error.find(text), std::string::npos) << error;
+  }
+}
+
 TEST(InstallRecordValidation, KnowsTheInstallersKindsAndTheUninstallersProgress) {
   for (std::string_view kind :
        {dt::kRecordRun, dt::kRecordLink, dt::kRecordMadeFolder, dt::kRecordFolderPending,

@@ -20,8 +20,13 @@ struct Record {
     bytes += dt::FormatRecordLine(kind, fields);
     return *this;
   }
+  // A run as earlier versions began it, without the anchored length it appended after.
   Record& Run(const std::string& folder = kFolder) {
     return Line(dt::kRecordRun, {folder, "2024-05-01 10:00:00", "5.02"});
+  }
+  Record& Run(std::uint64_t anchoredBefore, const std::string& folder = kFolder) {
+    const std::string length = std::to_string(anchoredBefore);
+    return Line(dt::kRecordRun, {folder, "2024-05-01 10:00:00", "5.02", length});
   }
   Record& File(const std::string& path, const char* how, const char* size) {
     return Line(dt::kRecordFilePending, {path})

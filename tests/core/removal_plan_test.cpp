@@ -221,6 +221,75 @@ TEST_F(RemovalPlanAfterFirstRun, TheUninstallersProgressSettlesItems) {
   EXPECT_FALSE(FileOf(plan, kSystemFile).shared->countLowered);
 }
 
+// Lines added after the first run's anchor by someone who can write the folder, then a repair run
+// that appends after them and whose anchor covers the whole record: that anchor vouches for the
+// repair's own lines, not for those it found unanchored, and neither does any later one. The
+// uninstaller's progress among them still settles items. A record whose runs do not name what
+// they appended after, as earlier versions wrote it, plans as before.
+TEST_F(RemovalPlanAfterFirstRun, AnAnchorDoesNotVouchForLinesItsRunFoundUnanchored) {
+  const std::string windowsFile = "C:\\Windows\\win.ini";
+  const std::string windowsFolder = "C:\\Windows\\Empty";
+  const std::string settings = "SOFTWARE\\Fendaro\\Korvu\\5.0";
+  const std::string repaired = kFolder + "\\new.dat";
+  FirstRun(Record());
+  Record forged;
+  forged.File(windowsFile, "created", "92")
+      .Line(dt::kRecordFolderPending, {windowsFolder})
+      .Line(dt::kRecordFolder, {windowsFolder})
+      .Line(dt::kRecordFolder, {kFolder})  // as if the run had made the installation folder
+      .Shared(kSystemFile, "dword:1")
+      .Line(dt::kRecordKeyPending, {"32", "SOFTWARE\\Policies\\x"})
+      .Line(dt::kRecordKey, {"32", "SOFTWARE\\Policies\\x"})
+      .Line(dt::kRecordValuePending, {"32", settings, "Other"})
+      .Line(dt::kRecordValue, {"32", settings, "Other", "created"})
+      .Line(dt::kRecordKeptByRule, {"file", dll, "changed since the installation"});
+  const Record before = r;
+
+  r.bytes += forged.bytes;
+  r.Run(firstRunEnd).File(repaired, "created", "3").Line(dt::kRecordFolder, {kFolder + "\\Sub"});
+  RemovalPlan plan = Plan(r, r.End());
+  const auto expectVouchedFor = [&](const RemovalPlan& p, bool forgedToo) {
+    EXPECT_EQ(FileOf(p, windowsFile).anchored, forgedToo);
+    EXPECT_TRUE(FileOf(p, windowsFile).createdByProduct);  // as the line says
+    const auto& shared = FileOf(p, kSystemFile);
+    EXPECT_EQ(shared.anchored, forgedToo);
+    EXPECT_EQ(shared.shared->increments, 2);
+    EXPECT_EQ(shared.shared->anchoredIncrements, forgedToo ? 2 : 1);
+    ASSERT_EQ(p.folders.size(), 3u);
+    EXPECT_EQ(p.folders[0].path, kFolder + "\\Sub");
+    EXPECT_TRUE(p.folders[0].anchored);
+    EXPECT_EQ(p.folders[2].path, windowsFolder);
+    EXPECT_EQ(p.folders[2].anchored, forgedToo);
+    EXPECT_EQ(p.installFolderCreated, forgedToo);
+    ASSERT_EQ(p.keys.size(), 1u);
+    EXPECT_EQ(p.keys[0].anchored, forgedToo);
+    ASSERT_EQ(p.values.size(), 1u);
+    EXPECT_EQ(p.values[0].anchored, forgedToo);
+    // The first run's and the repair's own lines.
+    EXPECT_TRUE(FileOf(p, dll).anchored && FileOf(p, repaired).anchored);
+    EXPECT_TRUE(FileOf(p, dll).done);
+  };
+  {
+    SCOPED_TRACE("the repair names the anchored length it appended after");
+    expectVouchedFor(plan, false);
+  }
+  {
+    SCOPED_TRACE("and a third run after it, anchored too");
+    const std::uint64_t repairEnd = r.End();
+    r.Run(repairEnd).File(kFolder + "\\third.dat", "created", "1");
+    plan = Plan(r, r.End());
+    expectVouchedFor(plan, false);
+    EXPECT_TRUE(FileOf(plan, kFolder + "\\third.dat").anchored);
+  }
+  {
+    SCOPED_TRACE("a repair of an earlier version");
+    Record old = before;
+    old.bytes += forged.bytes;
+    old.Run().File(repaired, "created", "3").Line(dt::kRecordFolder, {kFolder + "\\Sub"});
+    expectVouchedFor(Plan(old, old.End()), true);
+  }
+}
+
 TEST(RemovalPlan, FoldersComeDeepestFirstAndOnce) {
   Record r;
   r.Run()

@@ -4,11 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "core/archive_writer.h"
+#include "core/install_record.h"
 #include "driver.h"
 #include "e2e/distribution_fixture.h"
 #include "support/held_file.h"
@@ -139,6 +141,43 @@ TEST_F(Uninstall, AChangedRecordOrABadCommandLineChangesNothing) {
   EXPECT_EQ(ReadFileBytes(folder + "\\Maps\\GeoDict.DCT"), "dictionary");
   EXPECT_EQ(HklmString(testing_support::kUninstallKey, "DisplayName"),
             "Korvu v5.02 build Ostelan");
+}
+
+// After an installation into a folder that others can write, lines naming a file of the Windows
+// folder (its true size and time) and an empty folder there as created are added to the record;
+// then an administrator repairs the installation, which appends to the record and anchors all of
+// it. The uninstaller removes the product and keeps both.
+TEST_F(Uninstall, ARepairDoesNotVouchForLinesAddedToTheRecordBeforeIt) {
+  Install(/*tools=*/false);
+  char windows[MAX_PATH];
+  GetWindowsDirectoryA(windows, MAX_PATH);
+  const std::string file = std::string(windows) + "\\korvu-e2e-test.ini";
+  const std::string emptyFolder = std::string(windows) + "\\korvu-e2e-test";
+  WriteFileBytes(file, "the system's");
+  ASSERT_TRUE(CreateDirectoryA(emptyFolder.c_str(), nullptr));
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  ASSERT_TRUE(GetFileAttributesExA(file.c_str(), GetFileExInfoStandard, &data));
+  char time[17];
+  std::snprintf(time, sizeof time, "%08lx%08lx", data.ftLastWriteTime.dwHighDateTime,
+                data.ftLastWriteTime.dwLowDateTime);
+  const std::string record = folder + "\\Uninstaller.dat";
+  WriteFileBytes(record, ReadFileBytes(record) +
+                             dt::FormatRecordLine(dt::kRecordFilePending, {file}) +
+                             dt::FormatRecordLine(dt::kRecordFile, {file, "created", "12", time}) +
+                             dt::FormatRecordLine(dt::kRecordFolderPending, {emptyFolder}) +
+                             dt::FormatRecordLine(dt::kRecordFolder, {emptyFolder}));
+  Install(/*tools=*/false);
+
+  EXPECT_EQ(Uninstaller(L"/VERYSILENT"), 0u) << Log();
+  EXPECT_TRUE(driver::WaitFor([&] { return HelperDone(); })) << Log();
+  EXPECT_EQ(ReadFileBytes(file), "the system's");
+  EXPECT_TRUE(Exists(emptyFolder));
+  EXPECT_FALSE(Exists(folder + "\\KORVU50.DLL"));
+  EXPECT_NE(Log().find("kept: file \"" + file + "\" (not vouched for by the anchored record)"),
+            std::string::npos)
+      << Log();
+  DeleteFileA(file.c_str());
+  RemoveDirectoryA(emptyFolder.c_str());
 }
 
 // The restart's pending renames and deletes, '|' between the strings.

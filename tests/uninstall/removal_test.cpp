@@ -6,10 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-
+#include <cstdio>
 #include <set>
 #include <string>
 
+#include "core/install_record.h"
 #include "fake_view.h"
 #include "setup/run/install_fixture.h"
 #include "setup/run/install_sequence.h"
@@ -95,6 +96,16 @@ class RemovalTest : public testing_support::InstallFixture {
     if (!found) return {};
     NoView view;
     return uninstall::RemoveInstallation(*found, view, removal, base::NoLog());
+  }
+  // Lines added to the record after the installation, as anyone who can write its folder could.
+  void Append(const std::string& lines) {
+    const std::string record = target + "\\Uninstaller.dat";
+    WriteFileBytes(record, ReadFileBytes(record) + lines);
+  }
+  static std::string WindowsFolder() {
+    char windows[MAX_PATH];
+    GetWindowsDirectoryA(windows, MAX_PATH);
+    return windows;
   }
   bool EntryThere() const {
     return static_cast<bool>(win::OpenKey(HKEY_LOCAL_MACHINE, testing_support::kUninstallKey, false));
@@ -210,6 +221,56 @@ TEST_F(RemovalTest, AFileOutsideTheFoldersItMayTouchStays) {
   EXPECT_EQ(ReadFileBytes(outside), "created here");
   EXPECT_NE(std::find(report.kept.begin(), report.kept.end(), outside), report.kept.end());
   EXPECT_FALSE(Exists(target + "\\a.txt"));
+// A folder that only lines after the anchor name goes when it lies in the installation folder and
+// is empty, and is kept anywhere else.
+TEST_F(RemovalTest, AnUnanchoredFolderGoesOnlyInsideTheInstallationFolder) {
+  WriteArchive("ProgramFiles.dt", {{"%InstallDir%\\a.txt", "a"}});
+  Install();
+  const std::string outside = WindowsFolder() + "\\korvu-removal-test";
+  const std::string inside = target + "\\Added";
+  std::string lines;
+  for (const std::string& folder : {outside, inside}) {
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+    lines += dt::FormatRecordLine(dt::kRecordFolderPending, {folder}) +
+             dt::FormatRecordLine(dt::kRecordFolder, {folder});
+  }
+  Append(lines);
+  EXPECT_TRUE(Remove().failed.empty());
+  EXPECT_TRUE(Exists(outside));
+  EXPECT_FALSE(Exists(inside));
+  EXPECT_FALSE(EntryThere());
+  RemoveDirectoryA(outside.c_str());
+}
+
+// After an installation into a folder that others can write, lines naming a file of the Windows
+// folder (with its true size and time) and an empty folder there as created are added; then a
+// repair appends to the record and its anchor covers all of it. That anchor vouches only for what
+// the repair wrote and what it found anchored: the file and the folder stay.
+TEST_F(RemovalTest, ARepairDoesNotVouchForLinesAddedBeforeIt) {
+  WriteArchive("ProgramFiles.dt", {{"%InstallDir%\\a.txt", "a"}});
+  Install();
+  const std::string file = WindowsFolder() + "\\korvu-removal-test.ini";
+  const std::string folder = WindowsFolder() + "\\korvu-removal-test";
+  WriteFileBytes(file, "the system's");
+  ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  ASSERT_TRUE(GetFileAttributesExA(file.c_str(), GetFileExInfoStandard, &data));
+  char time[17];
+  std::snprintf(time, sizeof time, "%08lx%08lx", data.ftLastWriteTime.dwHighDateTime,
+                data.ftLastWriteTime.dwLowDateTime);
+  Append(dt::FormatRecordLine(dt::kRecordFilePending, {file}) +
+         dt::FormatRecordLine(dt::kRecordFile, {file, "created", "12", time}) +
+         dt::FormatRecordLine(dt::kRecordFolderPending, {folder}) +
+         dt::FormatRecordLine(dt::kRecordFolder, {folder}));
+  Install();
+
+  EXPECT_TRUE(Remove().failed.empty());
+  EXPECT_EQ(ReadFileBytes(file), "the system's");
+  EXPECT_TRUE(Exists(folder));
+  EXPECT_FALSE(Exists(target + "\\a.txt"));
+  EXPECT_FALSE(EntryThere());
+  DeleteFileA(file.c_str());
+  RemoveDirectoryA(folder.c_str());
 }
 
 // The registration tool runs to unregister only as the installer wrote it, on the library as the

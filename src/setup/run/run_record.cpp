@@ -135,6 +135,9 @@ base::RecordWriter OpenInstallRecord(const std::string& folder, const std::strin
   const std::string folderUtf8 = RecordedFolder(folder);
   win::FileHandle file;
   std::uint64_t size = 0;
+  // What the anchor covered when this run began: its own anchor vouches for no more of what
+  // lies before it. 0 for a new record.
+  std::uint64_t anchoredBefore = 0;
 
   if (win::FileHandle existing =
           OpenRecordFile(path, OPEN_EXISTING, GENERIC_READ | GENERIC_WRITE)) {
@@ -155,6 +158,7 @@ base::RecordWriter OpenInstallRecord(const std::string& folder, const std::strin
                       std::to_string(read.acceptedBytes) + " bytes");
         file = std::move(existing);
         size = read.acceptedBytes;
+        anchoredBefore = dt::ParseRecordAnchor(anchor)->length;
       }
     } else {
       // Renamed through a handle that reaches the file judged (same volume and index): the
@@ -183,7 +187,8 @@ base::RecordWriter OpenInstallRecord(const std::string& folder, const std::strin
   }
 
   base::RecordWriter record(std::move(file), path, size);
-  record.NoteUtf8(dt::kRecordRun, {folderUtf8, LocalTimeText(), product::kVersion});
+  record.NoteUtf8(dt::kRecordRun, {folderUtf8, LocalTimeText(), product::kVersion,
+                                   std::to_string(anchoredBefore)});
   for (const std::string& level : PathLevels(folder)) {
     const DWORD attributes = GetFileAttributesA(level.c_str());
     const bool link = attributes != INVALID_FILE_ATTRIBUTES &&

@@ -194,7 +194,8 @@ TEST_F(InstallRecordTest, ListsEveryChangeOfTheRun) {
 
 // A record that the uninstall entry does not anchor (planted before the first run, or changed
 // since) is never appended to: it is kept aside and a new one begins. A torn last line after the
-// anchored part is cut off.
+// anchored part is cut off, and nothing else; the appending run names the anchored length it
+// found.
 TEST_F(InstallRecordTest, AppendsOnlyToTheAnchoredRecord) {
   WriteArchive("ProgramFiles.dt", {{"%InstallDir%\\a.txt", "program"}});
   CreateDirectoryA((temp / "Program Files").c_str(), nullptr);
@@ -208,15 +209,25 @@ TEST_F(InstallRecordTest, AppendsOnlyToTheAnchoredRecord) {
   EXPECT_EQ(ReadFileBytes(target + "\\Uninstaller.dat.old"), planted);
   const std::string first = RecordBytes();
   EXPECT_EQ(first.find("system.ini"), std::string::npos);
+  EXPECT_EQ(dt::ReadRecord(first).lines.front().fields.at(3), "0");  // a new record
 
-  // Anchored, then a line torn by a run ended from outside: the next run appends after the cut.
+  // Anchored, then a line after the anchor and one torn by a run ended from outside: the next run
+  // appends after the cut.
   Anchor(first);
-  WriteFileBytes(target + "\\Uninstaller.dat", first + "0123abcd file? C:\\x");
+  const std::string after = dt::FormatRecordLine("removed", {"file", "C:\\y"});
+  WriteFileBytes(target + "\\Uninstaller.dat", first + after + "0123abcd file? C:\\x");
   ASSERT_TRUE(Run());
   const std::string second = RecordBytes();
-  EXPECT_EQ(second.substr(0, first.size()), first);
+  EXPECT_EQ(second.substr(0, first.size() + after.size()), first + after);
   EXPECT_EQ(second.find("C:\\x\r"), std::string::npos);
-  EXPECT_FALSE(dt::ReadRecord(second).tornTail);
+  const dt::RecordRead read = dt::ReadRecord(second);
+  EXPECT_FALSE(read.tornTail);
+  const auto appended = std::find_if(read.lines.begin(), read.lines.end(), [&](const auto& line) {
+    return line.offset == first.size() + after.size();
+  });
+  ASSERT_NE(appended, read.lines.end());
+  EXPECT_EQ(appended->kind, "run");
+  EXPECT_EQ(appended->fields.at(3), std::to_string(first.size()));
 
   // A line rewritten inside the anchored part with its check value made anew, at the same length:
   // every line reads as sound, but the part no longer hashes to the anchor. Not appended to.
