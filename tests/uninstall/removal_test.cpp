@@ -221,6 +221,8 @@ TEST_F(RemovalTest, AFileOutsideTheFoldersItMayTouchStays) {
   EXPECT_EQ(ReadFileBytes(outside), "created here");
   EXPECT_NE(std::find(report.kept.begin(), report.kept.end(), outside), report.kept.end());
   EXPECT_FALSE(Exists(target + "\\a.txt"));
+}
+
 // A folder that only lines after the anchor name goes when it lies in the installation folder and
 // is empty, and is kept anywhere else.
 TEST_F(RemovalTest, AnUnanchoredFolderGoesOnlyInsideTheInstallationFolder) {
