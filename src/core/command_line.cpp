@@ -9,12 +9,13 @@ bool IsBlank(wchar_t c) {
   return c == L' ' || c == L'\t';
 }
 
-// The ASCII characters of a text as they are, every other one as 'x': what the rules of a full
-// path look at (drives, separators, dots, blanks, colons) is all ASCII.
+// The ASCII characters of a text as they are, every other one as '_': what the rules of a full
+// path look at (drive letters, separators, dots, blanks, colons) is all ASCII, and '_' is none of
+// them ("ж:\" is no drive).
 std::string AsciiSkeleton(std::wstring_view text) {
   std::string skeleton;
   skeleton.reserve(text.size());
-  for (const wchar_t c : text) skeleton += c < 0x80 ? static_cast<char>(c) : 'x';
+  for (const wchar_t c : text) skeleton += c < 0x80 ? static_cast<char>(c) : '_';
   return skeleton;
 }
 

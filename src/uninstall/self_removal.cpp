@@ -5,6 +5,7 @@
 #include "uninstall/self_removal.h"
 
 #include <cwchar>
+#include <vector>
 
 #include "core/product.h"
 #include "uninstall/self_removal_helper.h"
@@ -48,13 +49,46 @@ UINT SystemFolder(LPWSTR buffer, UINT size) {
 // folder, that only Administrators and SYSTEM may change: the user's own temporary folder is open
 // to the user's unelevated programs, which could rename the new folder and put one of their own,
 // with their program or DLLs, at its name before the copy runs elevated. Empty when none could be
-// made; a name already taken is never used.
+// made; a name already taken is never used. The bytes copied are read through a handle checked to
+// reach the file that ran: its folder may be open to the user, who could have put another
+// program at its name meanwhile.
 struct HelperCopy {
   std::wstring folder;
   std::wstring program;
 };
-HelperCopy CopyOfTheRunningProgram() {
+// Copies the open file from its start into a file made anew at `to`; false (GetLastError set)
+// when that fails, and then nothing of it is left.
+bool CopyOpened(HANDLE from, const std::wstring& to) {
+  const win::FileHandle out(CreateFileW(to.c_str(), GENERIC_WRITE | DELETE, 0, nullptr,
+                                        CREATE_NEW,
+                                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
+                                        nullptr));
+  if (!out) return false;
+  std::vector<char> buffer(1 << 16);
+  for (;;) {
+    DWORD read = 0, written = 0;
+    if (!ReadFile(from, buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr) ||
+        (read > 0 && (!WriteFile(out.get(), buffer.data(), read, &written, nullptr) ||
+                      written != read))) {
+      const DWORD error = GetLastError() ? GetLastError() : ERROR_WRITE_FAULT;
+      win::DeleteOpened(out.get());
+      SetLastError(error);
+      return false;
+    }
+    if (read == 0) return true;
+  }
+}
+
+HelperCopy CopyOfTheRunningProgram(const FileIdentity& ran) {
   const std::wstring self = win::AnsiToWide(win::ProgramFilePath().value_or(std::string()));
+  const win::FileHandle running(CreateFileW(self.c_str(), GENERIC_READ,
+                                            FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                            OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!running) return {};
+  if (IdentityOfOpened(running.get()) != ran) {
+    SetLastError(ERROR_FILE_INVALID);  // another file at the uninstaller's name
+    return {};
+  }
   const std::wstring temp = Folder(SystemTempFolder);
   // Full access for Administrators (BA) and SYSTEM (SY), passed on to what is made inside,
   // nothing inherited from above.
@@ -71,7 +105,7 @@ HelperCopy CopyOfTheRunningProgram() {
       return {};
     }
     const std::wstring program = folder + L"\\" + product::kUninstallerW;
-    if (CopyFileW(self.c_str(), program.c_str(), /*failIfExists=*/TRUE)) return {folder, program};
+    if (CopyOpened(running.get(), program)) return {folder, program};
     const DWORD error = GetLastError();
     RemoveDirectoryW(folder.c_str());
     SetLastError(error);
@@ -148,7 +182,7 @@ std::optional<FileIdentity> IdentityOf(const std::string& path) {
 }
 
 bool StartSelfRemoval(const SelfRemoval& task, base::ProgramLog& log) {
-  const HelperCopy copy = CopyOfTheRunningProgram();
+  const HelperCopy copy = CopyOfTheRunningProgram(task.identity);
   const std::wstring& helper = copy.program;
   if (helper.empty()) {
     log.Write(L"the helper could not be copied (system error " + std::to_wstring(GetLastError()) +

@@ -59,6 +59,7 @@ TEST(ParseCommandLine, NamesTheFirstUnacceptableArgument) {
       // Not a full installation folder: where the files would go is not what the record says.
       {L"x /DIR=C:Korvu", L"/DIR=C:Korvu"},
       {L"x /DIR=C:", L"/DIR=C:"},
+      {L"x /DIR=ж:\\Korvu", L"/DIR=ж:\\Korvu"},  // no drive letter
       {L"x /DIR=\\Korvu", L"/DIR=\\Korvu"},
       {L"x /DIR=Korvu", L"/DIR=Korvu"},
       {L"x \"/DIR=C:\\Korvu Dots\\..\\Korvu Other\"", L"/DIR=C:\\Korvu Dots\\..\\Korvu Other"},

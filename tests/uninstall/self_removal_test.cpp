@@ -12,10 +12,12 @@
 #include <string>
 #include <vector>
 
+#include "base/program_log.h"
 #include "core/command_line.h"
 #include "setup/run/install_fixture.h"
 #include "uninstall/self_removal.h"
 #include "uninstall/self_removal_task.h"
+#include "win32/files.h"
 #include "win32/handles.h"
 #include "win32/wide_text.h"
 
@@ -240,6 +242,24 @@ TEST(HelperCommandLineTest, ArgumentsThatAreNotTheHelpersAreRefused) {
 
 // The helper works only for the uninstaller that started it: the first handle must be a
 // process's, or it ends at once with exit code 1.
+// The helper's copy is made only of the file that ran, read through a handle checked to reach it:
+// the uninstaller's folder may be open to the user, who could have put another program at its
+// name, which the elevated uninstaller would then copy into its folder and start.
+TEST(StartSelfRemovalTest, CopiesOnlyTheFileThatRan) {
+  const std::string self = win::ProgramFilePath().value_or(std::string());
+  std::optional<uninstall::FileIdentity> other = uninstall::IdentityOf(self);
+  ASSERT_TRUE(other);
+  other->size += 1;  // as if another file were at the program's name now
+  testing_support::TempFolder temp;
+  base::ProgramLog log = base::ProgramLog::OpenFile(win::AnsiToWide(temp / "log.txt"));
+  EXPECT_FALSE(uninstall::StartSelfRemoval({self, *other, {}}, log));
+  const std::string logged = ReadFileBytes(temp / "log.txt");
+  EXPECT_NE(logged.find("the helper could not be copied (system error " +
+                        std::to_string(ERROR_FILE_INVALID) + ")"),
+            std::string::npos)
+      << logged;
+}
+
 TEST(RunHelperTest, EndsWithExitCode1WhenNotStartedByTheUninstaller) {
   testing_support::TempFolder temp;
   const std::string path = temp / "Uninstaller.exe";

@@ -340,8 +340,9 @@ class ArchiveRun {
       return outcome;
     }
     if (!created) {
-      created.reset(CreateFileA(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+      // Gone since the first try: made anew, never over whatever took the name meanwhile (a
+      // hard link to another file would be cut and written).
+      created = CreateNewTarget(target);
       if (!created) return {CopyResult::kWriteFailed, GetLastError()};
     }
     const CopyOutcome outcome = WriteNewFile(content, created, buffer_, pumpWhileCopying_);
