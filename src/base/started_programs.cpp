@@ -34,8 +34,9 @@ std::optional<std::size_t> WaitPumping(const std::vector<HANDLE>& handles,
   for (;;) {
     const ULONGLONG now = GetTickCount64();
     const DWORD left = now >= deadline ? 0 : static_cast<DWORD>(deadline - now);
-    const DWORD woke =
-        MsgWaitForMultipleObjects(count, handles.data(), FALSE, left, QS_ALLINPUT);
+    // Without a pump, messages would wake the wait again and again: only the handles count.
+    const DWORD woke = MsgWaitForMultipleObjects(count, handles.data(), FALSE, left,
+                                                 pump ? QS_ALLINPUT : 0);
     if (woke < WAIT_OBJECT_0 + count) return woke - WAIT_OBJECT_0;
     if (woke != WAIT_OBJECT_0 + count) return std::nullopt;  // time is up, or the wait failed
     if (pump) pump();

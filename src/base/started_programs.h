@@ -26,7 +26,7 @@ win::KernelHandle StartProgram(const std::string& path, const std::string& argum
 // Waits until one of `handles` is signalled or `limit` has passed, calling pump (when given)
 // whenever window messages arrive meanwhile: the one wait of both programs that keeps their
 // window answering. The index of the handle signalled, or nothing when the time is up or the wait
-// failed. With no handles it is a pause that pumps.
+// failed. With no handles it is a pause that pumps; without a pump, messages do not wake it.
 std::optional<std::size_t> WaitPumping(const std::vector<HANDLE>& handles,
                                        std::chrono::milliseconds limit,
                                        const std::function<void()>& pump);
