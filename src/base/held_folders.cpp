@@ -1,10 +1,8 @@
-#include "setup/run/held_folders.h"
-
-#include <windows.h>
+#include "base/held_folders.h"
 
 #include <vector>
 
-namespace setup {
+namespace base {
 namespace {
 
 enum class LevelState { kHeld, kMissing, kRefused };
@@ -47,11 +45,53 @@ std::string Upper(std::string text) {
   return text;
 }
 
+// The path the system gives for an open file or folder; empty when it cannot.
+std::wstring FinalPath(HANDLE handle) {
+  std::wstring path(MAX_PATH, L'\0');
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    const DWORD n = GetFinalPathNameByHandleW(handle, path.data(), static_cast<DWORD>(path.size()),
+                                              FILE_NAME_NORMALIZED | VOLUME_NAME_NT);
+    if (n == 0) return {};
+    if (n < path.size()) {
+      path.resize(n);
+      CharUpperBuffW(path.data(), n);
+      return path;
+    }
+    path.resize(n + 1);
+  }
+  return {};
+}
+
+// The system's path of the folder a name leads to, through a link there: the installation folder
+// may be a link an administrator made, and the levels below it stand in the folder it leads to.
+std::wstring FinalPathFollowed(const std::string& folder) {
+  const win::FileHandle followed(CreateFileA(folder.c_str(), FILE_READ_ATTRIBUTES,
+                                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                             nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
+                                             nullptr));
+  return followed ? FinalPath(followed.get()) : std::wstring();
+}
+
+// Whether the system's path of a file or folder is one level below `folder`'s. True when either
+// path is unknown: the system cannot tell.
+bool StandsIn(const std::wstring& folder, HANDLE child) {
+  if (folder.empty()) return true;
+  const std::wstring path = FinalPath(child);
+  if (path.empty()) return true;
+  const std::size_t slash = path.rfind(L'\\');
+  if (slash == std::wstring::npos) return false;
+  std::wstring parent = path.substr(0, slash);
+  std::wstring expected = folder;
+  while (!expected.empty() && expected.back() == L'\\') expected.pop_back();  // a drive's root
+  return parent == expected;
+}
+
 }  // namespace
 
 std::optional<std::string> HeldFolders::Hold(const std::string& installFolder,
                                              const std::string& folder) {
-  if (installFolder.empty() || folder.compare(0, installFolder.size(), installFolder) != 0) {
+  if (installFolder.empty() || folder.size() < installFolder.size() ||
+      Upper(folder.substr(0, installFolder.size())) != Upper(installFolder)) {
     return std::nullopt;
   }
   // The installation folder itself (a drive's root keeps its backslash), then each level below
@@ -66,21 +106,49 @@ std::optional<std::string> HeldFolders::Hold(const std::string& installFolder,
       levels.push_back(folder.substr(0, i));
     }
   }
+  const Level* above = nullptr;
   for (std::size_t i = 0; i < levels.size(); ++i) {
     const std::string key = Upper(levels[i]);
-    if (held_.count(key)) continue;
-    win::FileHandle handle;
-    switch (Open(levels[i], /*mayBeLink=*/i == 0, handle)) {
+    if (const auto found = held_.find(key); found != held_.end()) {
+      above = &found->second;
+      continue;
+    }
+    Level level;
+    switch (Open(levels[i], /*mayBeLink=*/i == 0, level.handle)) {
       case LevelState::kHeld:
-        held_.emplace(key, std::move(handle));
         break;
       case LevelState::kMissing:
         return std::nullopt;
       case LevelState::kRefused:
         return levels[i];
     }
+    // Reached through a link the level above became since it was held: not the run's.
+    if (above && !StandsIn(above->finalPath, level.handle.get())) return levels[i];
+    level.finalPath = i == 0 ? FinalPathFollowed(levels[i]) : FinalPath(level.handle.get());
+    above = &held_.emplace(key, std::move(level)).first->second;
   }
   return std::nullopt;
 }
 
-}  // namespace setup
+bool HeldFolders::Contains(const std::string& folder, HANDLE file) const {
+  std::string key = Upper(folder);
+  while (key.size() > 3 && key.back() == '\\') key.pop_back();
+  const auto found = held_.find(key);
+  return found == held_.end() || StandsIn(found->second.finalPath, file);
+}
+
+void HeldFolders::Release(const std::string& folder) {
+  std::string key = Upper(folder);
+  while (key.size() > 3 && key.back() == '\\') key.pop_back();
+  for (auto it = held_.lower_bound(key); it != held_.end();) {
+    const std::string& level = it->first;
+    if (level != key && level.rfind(key + "\\", 0) != 0) {
+      if (level.compare(0, key.size(), key) != 0) break;  // past every level that starts so
+      ++it;
+      continue;
+    }
+    it = held_.erase(it);
+  }
+}
+
+}  // namespace base

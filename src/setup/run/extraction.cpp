@@ -52,7 +52,7 @@ win::FileHandle CreateNewTarget(const std::string& target) {
   // Most targets are new. Creating the file only where none is found tells that at once; a test
   // of the name first would cost as much again, since Wine (like any case-insensitive lookup on
   // a case-sensitive disk) scans the whole folder for a name that is not there.
-  return win::FileHandle(CreateFileA(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+  return win::FileHandle(CreateFileA(target.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
                                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
                                      nullptr));
 }
@@ -344,6 +344,14 @@ class ArchiveRun {
       // hard link to another file would be cut and written).
       created = CreateNewTarget(target);
       if (!created) return {CopyResult::kWriteFailed, GetLastError()};
+    }
+    // A held folder that was empty may have become a junction in place: a file made through it
+    // is not in the folder the run holds. It goes again, through its handle, and the run stops.
+    const std::string folder = dt::SplitPath(target).folder;
+    if (!messages_.Folders.Contains(folder, created.get())) {
+      win::DeleteOpened(created.get());
+      refused = Stop(FolderError(folder));
+      return {CopyResult::kWriteFailed, 0};
     }
     const CopyOutcome outcome = WriteNewFile(content, created, buffer_, pumpWhileCopying_);
     NoteFile(target, "created", StampOf(created.get()));  // also when cut to 0 bytes

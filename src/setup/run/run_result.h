@@ -8,7 +8,7 @@
 
 #include "setup/run/run_record.h"
 #include "base/pending_renames.h"
-#include "setup/run/held_folders.h"
+#include "base/held_folders.h"
 
 namespace setup {
 
@@ -48,7 +48,7 @@ struct TMessages {
   // The deletes and renames pending at the next restart, read once at the run's start.
   base::PendingRenames Pending;
   // The folders below the installation folder that the run writes into, held for its length.
-  HeldFolders Folders;
+  base::HeldFolders Folders;
 };
 
 }  // namespace setup
