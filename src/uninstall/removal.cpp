@@ -6,12 +6,14 @@
 #include <optional>
 
 #include "base/held_files.h"
+#include "base/held_folders.h"
 #include "base/record_writer.h"
 #include "base/started_programs.h"
 #include "core/install_record.h"
 #include "core/product.h"
 #include "core/text.h"
 #include "base/shared_files.h"
+#include "uninstall/admin_folder.h"
 #include "uninstall/file_checks.h"
 #include "uninstall/unregistration.h"
 #include "win32/files.h"
@@ -64,6 +66,16 @@ class Removal {
   }
 
   RemovalReport Run() {
+    RemoveAll();
+    // After every file left to the restart: Windows deletes in the order asked.
+    if (!leftovers_.empty() && system_.DeleteAtRestart(leftovers_) == 0) {
+      log_.WriteAnsi("the folder \"" + leftovers_ + "\" is removed at the next restart");
+    }
+    return report_;
+  }
+
+ private:
+  void RemoveAll() {
     const std::int32_t total = static_cast<std::int32_t>(
         plan_.files.size() + plan_.folders.size() + plan_.values.size() + plan_.keys.size() + 1);
     view_.SetGaugeMax(total);
@@ -76,28 +88,26 @@ class Removal {
       log_.Write(L"no libraries unregistered: the record is not anchored");
     }
     for (const dt::PlannedFile& file : plan_.files) {
-      if (!Next()) return report_;
+      if (!Next()) return;
       RemoveFile(file);
     }
     view_.SetLabel(L"Удаление записей программы...");
     for (const dt::PlannedFolder& folder : plan_.folders) {
-      if (!Next()) return report_;
+      if (!Next()) return;
       RemoveFolder(folder);
     }
     for (const dt::PlannedValue& value : plan_.values) {
-      if (!Next()) return report_;
+      if (!Next()) return;
       RemoveValue(value);
     }
     for (const dt::PlannedKey& key : plan_.keys) {
-      if (!Next()) return report_;
+      if (!Next()) return;
       RemoveKey(key);
     }
-    if (!Next()) return report_;
+    if (!Next()) return;
     Finish();
-    return report_;
   }
 
- private:
   // Between two items: the pump, the gauge, and a confirmed cancel.
   bool Next() {
     view_.SetGaugePosition(++done_);
@@ -137,13 +147,26 @@ class Removal {
     });
   }
 
+  // The levels below the installation folder down to `folder`, held as themselves for the rest of
+  // the removal: the level that is a link (or cannot be held), if any. Nothing below a link is
+  // deleted, removed or left to the restart: it is not the product's.
+  std::optional<std::string> LinkOnTheWay(const std::string& folder, dt::Place place) {
+    if (place != dt::Place::kInstallFolder) return std::nullopt;
+    return held_.Hold(installation_.folder, folder);
+  }
+  static std::string BelowALink(const std::string& level) {
+    return "below \"" + level + "\", a link or a folder that cannot be held";
+  }
+
   void RemoveFile(const dt::PlannedFile& file) {
     if (file.done) return;
     const std::string path = Ansi(file.path);
+    const std::string folder = dt::SplitPath(path).folder;
     view_.SetLabel(L"Файл: " + win::AnsiToWide(dt::SplitPath(path).file) + L"...");
     const dt::Place place = dt::Classify(file.path, known_);
     if (place == dt::Place::kOutside) return Keep("file", path, "outside the folders it may touch");
     if (Blocked(file.path)) return Keep("file", path, "below a link made since the installation");
+    if (const auto link = LinkOnTheWay(folder, place)) return Keep("file", path, BelowALink(*link));
     if (dt::PathKey(file.path) == self_) return;  // the running uninstaller: left to the end
     if (restricted_ || !file.anchored) {
       // Only what the record created inside the installation folder, unchanged since.
@@ -153,6 +176,9 @@ class Removal {
     }
     CheckedFile checked = Check(path, file);
     if (checked.state == FileState::kMissing) return;
+    if (checked.handle && !held_.Contains(folder, checked.handle.get())) {
+      return Keep("file", path, "reached through a link its folder became");
+    }
     if (place == dt::Place::kFonts) return Keep("file", path, "fonts are never removed");
     if (file.shared) {
       if (!ReturnUses(file, path)) return;
@@ -223,14 +249,49 @@ class Removal {
     }
     if (error == 0) return Removed("file", path);
     if (InUse(error)) {
-      if (system_.DeleteAtRestart(path) == 0) {
-        log_.WriteAnsi("in use: \"" + path + "\" is deleted at the next restart");
-        report_.restartNeeded = true;
-        progress_.Write(dt::kRecordRemoved, {"file", path});
-        return;
+      if (const auto moved = MoveOutOfReach(path, id)) {
+        if (system_.DeleteAtRestart(*moved) == 0) {
+          log_.WriteAnsi("in use: \"" + path + "\" is moved to \"" + *moved +
+                         "\" and deleted there at the next restart");
+          return LeftToTheRestart(path);
+        }
+        error = GetLastError();
+      } else if (system_.DeleteAtRestart(path) == 0) {
+        // Deleted at the restart by its name: a link put on a level of its path by then would
+        // lead the deletion elsewhere (see MoveOutOfReach).
+        log_.WriteAnsi("in use: \"" + path + "\" is deleted at the next restart, by its name (it " +
+                       "could not be moved out of the reach of others)");
+        return LeftToTheRestart(path);
       }
     }
     Fail("file", path, error);
+  }
+
+  void LeftToTheRestart(const std::string& path) {
+    report_.restartNeeded = true;
+    progress_.Write(dt::kRecordRemoved, {"file", path});
+  }
+
+  // Windows deletes a file left to the restart by its name, at boot, as SYSTEM: by then a user
+  // who can write its folder could have made a level of that path a link. So the file, through a
+  // handle checked to reach the file checked before, first moves into a new folder that only
+  // administrators may change (in the system's temporary folder), and that path is left to the
+  // restart. Nothing when it cannot be moved: another volume, or a holder that denies it.
+  std::optional<std::string> MoveOutOfReach(const std::string& path,
+                                            const std::optional<win::FileId>& id) {
+    const win::FileHandle file = OpenForCheck(path, DELETE | FILE_READ_ATTRIBUTES);
+    if (!file || !id || win::FileIdOf(file.get()) != id ||
+        !held_.Contains(dt::SplitPath(path).folder, file.get())) {
+      return std::nullopt;
+    }
+    if (leftovers_.empty()) {
+      leftovers_ = win::WideToAnsi(NewAdminOnlyFolder(L"Uninstall leftovers "));
+      if (leftovers_.empty()) return std::nullopt;
+    }
+    const std::string to = leftovers_ + "\\" + std::to_string(++movedOut_) + " " +
+                           dt::SplitPath(path).file;
+    if (system_.MoveChecked(file.get(), to) != 0) return std::nullopt;
+    return to;
   }
 
   bool HoldsTheUninstaller(const std::string& utf8) const {
@@ -254,10 +315,38 @@ class Removal {
       leftToTheEnd_.push_back(path);  // removed when the uninstaller has gone
       return;
     }
-    if (!win::DirectoryExistsQuiet(path)) return;
-    const unsigned long error = system_.RemoveFolder(path);
-    if (error == 0) return Removed("folder", path);
-    if (error == ERROR_DIR_NOT_EMPTY) return Keep("folder", path, "not empty", false);
+    const std::string parent = dt::SplitPath(path).folder;
+    const bool below = place == dt::Place::kInstallFolder && !SameKey(path, installation_.folder);
+    if (const auto link = below ? LinkOnTheWay(parent, place) : std::nullopt) {
+      return Keep("folder", path, BelowALink(*link));
+    }
+    // Itself, never what a link at its name leads to, checked and removed through one handle.
+    held_.Release(path);
+    win::FileHandle opened(CreateFileA(
+        path.c_str(), DELETE | FILE_READ_ATTRIBUTES,
+        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!opened) {
+      const DWORD error = GetLastError();
+      if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return;
+      return Fail("folder", path, error);
+    }
+    FILE_BASIC_INFO basic{};
+    if (!GetFileInformationByHandleEx(opened.get(), FileBasicInfo, &basic, sizeof basic) ||
+        !(basic.FileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+      return;  // a file took the folder's name: not the product's folder
+    }
+    // The name's attributes as well: Wine shows a link's reparse point there, not on a handle.
+    const DWORD named = GetFileAttributesA(path.c_str());
+    if ((basic.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
+        (named != INVALID_FILE_ATTRIBUTES && (named & FILE_ATTRIBUTE_REPARSE_POINT)) ||
+        (below && !held_.Contains(parent, opened.get()))) {
+      return Keep("folder", path, "a link, or reached through one");
+    }
+    const unsigned long error = system_.RemoveCheckedFolder(opened.get(), path);
+    opened.reset();  // a folder deleted through its handle goes as the handle closes
+    if (error == 0 && !win::DirectoryExistsQuiet(path)) return Removed("folder", path);
+    if (error == 0 || error == ERROR_DIR_NOT_EMPTY) return Keep("folder", path, "not empty", false);
     Fail("folder", path, error);
   }
 
@@ -344,6 +433,9 @@ class Removal {
   std::string self_;                       // the running uninstaller, as PathKey
   std::vector<std::string> blockedBelow_;  // levels that became links since the installation
   std::vector<std::string> leftToTheEnd_;  // folders that hold the running uninstaller
+  base::HeldFolders held_;  // the levels below the installation folder, held as themselves
+  std::string leftovers_;   // the folder files in use are moved into before the restart, once made
+  int movedOut_ = 0;        // files moved there
   std::int32_t done_ = 0;
   RemovalReport report_;
 };

@@ -24,8 +24,11 @@ unsigned long RemovalSystem::DeleteFileAt(const std::string& path) {
 unsigned long RemovalSystem::DeleteChecked(void* file, const std::string&) {
   return win::DeleteOpened(file);
 }
-unsigned long RemovalSystem::RemoveFolder(const std::string& path) {
-  return RemoveDirectoryA(path.c_str()) ? 0 : GetLastError();
+unsigned long RemovalSystem::RemoveCheckedFolder(void* folder, const std::string&) {
+  return win::DeleteOpened(folder);
+}
+unsigned long RemovalSystem::MoveChecked(void* file, const std::string& to) {
+  return win::RenameOpened(file, to, /*replace=*/false) ? 0 : GetLastError();
 }
 unsigned long RemovalSystem::DeleteAtRestart(const std::string& path) {
   return MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) ? 0 : GetLastError();

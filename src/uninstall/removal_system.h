@@ -13,7 +13,12 @@ class RemovalSystem {
   virtual unsigned long DeleteFileAt(const std::string& path);
   // The file checked through `file` (a HANDLE opened with DELETE access), deleted through it.
   virtual unsigned long DeleteChecked(void* file, const std::string& path);
-  virtual unsigned long RemoveFolder(const std::string& path);
+  // The empty folder checked through `folder` (a HANDLE opened with DELETE access), removed
+  // through it (ERROR_DIR_NOT_EMPTY while anything is in it).
+  virtual unsigned long RemoveCheckedFolder(void* folder, const std::string& path);
+  // The file checked through `file` (a HANDLE opened with DELETE access) given the new name `to`
+  // (never over a file of that name), so that the restart deletes it where nobody else can reach.
+  virtual unsigned long MoveChecked(void* file, const std::string& to);
   // At the next restart (MoveFileEx with MOVEFILE_DELAY_UNTIL_REBOOT).
   virtual unsigned long DeleteAtRestart(const std::string& path);
   virtual unsigned long DeleteValue(const std::string& key, const std::string& name);

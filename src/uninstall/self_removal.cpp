@@ -1,18 +1,14 @@
-// rand_s, the system's random numbers, is declared only on request.
-#define _CRT_RAND_S
-#include <stdlib.h>
-
 #include "uninstall/self_removal.h"
 
 #include <cwchar>
 #include <vector>
 
 #include "core/product.h"
+#include "uninstall/admin_folder.h"
 #include "uninstall/self_removal_helper.h"
 #include "uninstall/self_removal_task.h"
 #include "win32/files.h"
 #include "win32/handles.h"
-#include "win32/security.h"
 #include "win32/wide_text.h"
 
 namespace uninstall {
@@ -22,24 +18,6 @@ std::wstring Folder(UINT (*get)(LPWSTR, UINT)) {
   wchar_t path[MAX_PATH + 1];
   const UINT n = get(path, MAX_PATH + 1);
   return n > 0 && n <= MAX_PATH ? std::wstring(path, n) : std::wstring();
-}
-// The system's own temporary folder (not the user's %TEMP%): ordinary users may add to it but
-// neither rename nor delete what others made there.
-UINT SystemTempFolder(LPWSTR buffer, UINT size) {
-  const UINT n = GetSystemWindowsDirectoryW(buffer, size);
-  constexpr wchar_t kTemp[] = L"\\Temp\\";
-  if (n == 0 || n + 7 >= size) return 0;
-  wcscpy(buffer + n, kTemp);
-  return n + 6;
-}
-
-// A name nobody can take first: users may make folders in the system's temporary folder too.
-std::wstring RandomHelperName() {
-  unsigned int high = 0, low = 0;
-  if (rand_s(&high) != 0 || rand_s(&low) != 0) return {};
-  wchar_t name[64];
-  swprintf(name, 64, L"Uninstall helper %08x%08x", high, low);
-  return name;
 }
 UINT SystemFolder(LPWSTR buffer, UINT size) {
   return GetSystemDirectoryW(buffer, size);
@@ -89,28 +67,13 @@ HelperCopy CopyOfTheRunningProgram(const FileIdentity& ran) {
     SetLastError(ERROR_FILE_INVALID);  // another file at the uninstaller's name
     return {};
   }
-  const std::wstring temp = Folder(SystemTempFolder);
-  // Full access for Administrators (BA) and SYSTEM (SY), passed on to what is made inside,
-  // nothing inherited from above.
-  const win::LocalMemory descriptor =
-      win::SecurityDescriptor(L"D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)");
-  if (self.empty() || temp.empty() || !descriptor.get()) return {};
-  SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor.get(), FALSE};
-  for (int attempt = 1; attempt <= 16; ++attempt) {
-    const std::wstring name = RandomHelperName();
-    if (name.empty()) return {};
-    const std::wstring folder = temp + name;
-    if (!CreateDirectoryW(folder.c_str(), &attributes)) {
-      if (GetLastError() == ERROR_ALREADY_EXISTS) continue;
-      return {};
-    }
-    const std::wstring program = folder + L"\\" + product::kUninstallerW;
-    if (CopyOpened(running.get(), program)) return {folder, program};
-    const DWORD error = GetLastError();
-    RemoveDirectoryW(folder.c_str());
-    SetLastError(error);
-    return {};
-  }
+  const std::wstring folder = NewAdminOnlyFolder(L"Uninstall helper ");
+  if (folder.empty()) return {};
+  const std::wstring program = folder + L"\\" + product::kUninstallerW;
+  if (CopyOpened(running.get(), program)) return {folder, program};
+  const DWORD error = GetLastError();
+  RemoveDirectoryW(folder.c_str());
+  SetLastError(error);
   return {};
 }
 

@@ -11,11 +11,14 @@
 #include <string>
 
 #include "core/install_record.h"
+#include "core/text.h"
 #include "fake_view.h"
 #include "setup/run/install_fixture.h"
 #include "setup/run/install_sequence.h"
 #include "base/shared_files.h"
+#include "support/make_link.h"
 #include "support/registry_value_guard.h"
+#include "uninstall/admin_folder.h"
 #include "uninstall/record_check.h"
 #include "uninstall/unregistration.h"
 #include "win32/registry.h"
@@ -102,6 +105,23 @@ class RemovalTest : public testing_support::InstallFixture {
     const std::string record = target + "\\Uninstaller.dat";
     WriteFileBytes(record, ReadFileBytes(record) + lines);
   }
+  // A copy of a folder with everything in it, the files' times included (CopyFile keeps them).
+  static void CopyTree(const std::string& from, const std::string& to) {
+    ASSERT_TRUE(CreateDirectoryA(to.c_str(), nullptr));
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((from + "\\*").c_str(), &found);
+    ASSERT_NE(search, INVALID_HANDLE_VALUE);
+    do {
+      const std::string name = found.cFileName;
+      if (name == "." || name == "..") continue;
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        CopyTree(from + "\\" + name, to + "\\" + name);
+      } else {
+        EXPECT_TRUE(CopyFileA((from + "\\" + name).c_str(), (to + "\\" + name).c_str(), TRUE));
+      }
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+  }
   static std::string WindowsFolder() {
     char windows[MAX_PATH];
     GetWindowsDirectoryA(windows, MAX_PATH);
@@ -115,7 +135,8 @@ class RemovalTest : public testing_support::InstallFixture {
 };
 
 // A removal that fails keeps the entry, the record and the INI; the next run finishes the work,
-// and a file in use is left to the next restart.
+// and a file in use is left to the next restart, moved first into a folder only administrators
+// may change (where no link a user makes later can lead the restart's deletion).
 TEST_F(RemovalTest, AFailedRemovalIsFinishedByTheNextRunAndAFileInUseWaitsForTheRestart) {
   WriteArchive("ProgramFiles.dt", {{"%InstallDir%\\a.txt", "a"},
                                    {"%InstallDir%\\Sub\\b.txt", "b"},
@@ -128,7 +149,18 @@ TEST_F(RemovalTest, AFailedRemovalIsFinishedByTheNextRunAndAFileInUseWaitsForThe
   ASSERT_EQ(first.failed.size(), 1u);
   EXPECT_EQ(first.failed[0].path, target + "\\Sub\\b.txt");
   EXPECT_TRUE(first.restartNeeded);
-  EXPECT_TRUE(removal.scheduled.count(target + "\\held.dll"));
+  EXPECT_FALSE(Exists(target + "\\held.dll"));
+  const std::string leftovers =
+      win::WideToAnsi(uninstall::SystemTempFolder()) + "Uninstall leftovers ";
+  std::string moved, folder;
+  for (const std::string& path : removal.scheduled) {
+    if (path.rfind(leftovers, 0) != 0) continue;
+    (path.find('\\', leftovers.size()) == std::string::npos ? folder : moved) = path;
+  }
+  EXPECT_EQ(dt::SplitPath(moved).folder, folder);
+  EXPECT_EQ(ReadFileBytes(moved), "held");
+  DeleteFileA(moved.c_str());
+  RemoveDirectoryA(folder.c_str());
   EXPECT_FALSE(Exists(target + "\\a.txt"));
   EXPECT_TRUE(Exists(target + "\\Uninstaller.dat"));
   EXPECT_TRUE(Exists(target + "\\Uninstaller.ini"));
@@ -161,6 +193,46 @@ TEST_F(RemovalTest, ACancelledRemovalIsFinishedByTheNextRun) {
   EXPECT_FALSE(second.cancelled);
   EXPECT_FALSE(Exists(target + "\\a.txt"));
   EXPECT_FALSE(EntryThere());
+}
+
+// A user who can write the installation folder makes a level below it, or a level of its own
+// path, a link to a folder holding files of the same names, sizes and times: nothing there is
+// deleted or removed, and what stays is reported.
+TEST_F(RemovalTest, NothingIsRemovedThroughALink) {
+  if (!testing_support::CanMakeLinks()) GTEST_SKIP() << "no wrapper makes links: run through ctest";
+  WriteArchive("ProgramFiles.dt", {{"%InstallDir%\\a.txt", "a"},
+                                   {"%InstallDir%\\Maps\\GeoDict.DCT", "dictionary"},
+                                   {"%InstallDir%\\Maps\\Deep\\x.txt", "x"}});
+  Install();
+  // The same files, times included, elsewhere; the product's own moved aside.
+  const std::string elsewhere = temp / "Elsewhere";
+  CopyTree(target + "\\Maps", elsewhere);
+  ASSERT_TRUE(MoveFileA((target + "\\Maps").c_str(), (temp / "Maps aside").c_str()));
+  ASSERT_TRUE(testing_support::MakeFolderLink(target + "\\Maps", elsewhere));
+  const uninstall::RemovalReport below = Remove();
+  EXPECT_EQ(ReadFileBytes(elsewhere + "\\GeoDict.DCT"), "dictionary");
+  EXPECT_EQ(ReadFileBytes(elsewhere + "\\Deep\\x.txt"), "x");
+  EXPECT_NE(std::find(below.kept.begin(), below.kept.end(), target + "\\Maps\\GeoDict.DCT"),
+            below.kept.end());
+  EXPECT_FALSE(Exists(target + "\\a.txt"));  // the rest goes
+  EXPECT_TRUE(testing_support::RemoveFolderLink(target + "\\Maps"));
+}
+
+TEST_F(RemovalTest, NothingIsRemovedThroughALevelOfTheInstallationFoldersPathMadeALink) {
+  if (!testing_support::CanMakeLinks()) GTEST_SKIP() << "no wrapper makes links: run through ctest";
+  WriteArchive("ProgramFiles.dt", {{"%InstallDir%\\a.txt", "a"}});
+  Install();
+  // "Program Files" moved aside and its name made a link to a copy of it, record and all.
+  const std::string programFiles = temp / "Program Files";
+  const std::string copy = temp / "Copy";
+  CopyTree(programFiles, copy);
+  ASSERT_TRUE(MoveFileA(programFiles.c_str(), (temp / "Aside").c_str()));
+  ASSERT_TRUE(testing_support::MakeFolderLink(programFiles, copy));
+  const uninstall::RemovalReport report = Remove();
+  EXPECT_EQ(ReadFileBytes(copy + "\\Korvu\\a.txt"), "a");
+  EXPECT_NE(std::find(report.kept.begin(), report.kept.end(), target + "\\a.txt"),
+            report.kept.end());
+  EXPECT_TRUE(testing_support::RemoveFolderLink(programFiles));
 }
 
 // A file that was there before the installation stays, in the installation folder as in the
