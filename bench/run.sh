@@ -5,25 +5,33 @@
 # that a slow moment of the machine hits them alike), with the spread (largest less smallest)
 # beside it. Prints figures and ratios and appends them, with the machine and the date, to
 # bench/results.md.
-#   bash bench/run.sh [--only SECTIONS] [PAYLOAD-MIB [ROUNDS]]   (default 1024: one payload of
-#                                                                 1 GiB; 3 rounds; all sections)
+#   bash bench/run.sh [--only SECTIONS] [--disk] [PAYLOAD-MIB [ROUNDS]]
+#                     (default 1024: one payload of 1 GiB; 3 rounds; all sections; a RAM disk)
 # SECTIONS is a comma-separated list of: big (one large payload), one-file (the same from a
 # one-file installer), small (1024 files of 4 KiB), memory (peak memory; runs big too, whose
 # peaks it compares), gauge (the gauge and the wizard's view per entry), uninstall (removing
 # 1023 files of 4 KiB and Uninstaller.exe with Uninstaller.exe against an NSIS uninstaller).
 #   bash bench/run.sh --only uninstall 1 7
 #
+# The work folder is build/bench. As root it is a RAM disk (a tmpfs mounted there) unless --disk
+# asks for the build folder's own disk (where flushes and renames cost what they cost on a real
+# disk); without root it is always the build folder's disk. The report names the disk used.
+#
 # Timing: the wizard from the click on "Начать" to the Finish page (by the outside driver); the
 # unattended run (/VERYSILENT with its log), the uninstallers and the NSIS installer by their run
 # time less a Wine start measured in the same round; the plain Win32 copy inside its own process.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+sections=all on_disk=""
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --only) sections=${2:?"--only needs a list of sections"}; shift 2 ;;
+    --disk) on_disk=1; shift ;;
+    --*) echo "bench: unknown option \"$1\" (--only, --disk)" >&2; exit 2 ;;
+    *) break ;;
+  esac
+done
 cd "$root"
-sections=all
-if [ "${1:-}" = --only ]; then
-  sections=${2:?"--only needs a list of sections"}
-  shift 2
-fi
 for section in ${sections//,/ }; do
   case "$section" in
     all|big|one-file|small|memory|gauge|uninstall) ;;
@@ -49,7 +57,7 @@ dtpack="$root/build/host/tools/dtpack/dtpack"
 nsis_target=$([ "$preset" = windows ] && echo x86-unicode || echo amd64-unicode)
 
 work="$root/build/bench"
-disk="the build folder's disk"
+disk=""
 winpath() { echo "Z:$(realpath -m "$1" | tr / '\\')"; }
 ms() { date +%s%3N; }
 report=()
@@ -242,12 +250,21 @@ bench() {
   echo "== payloads"
   rm -rf "$work"
   mkdir -p "$work"
-  # As root, the work folder is a RAM disk: on a virtual machine's disk the writes of 1 GiB swing
-  # by seconds from round to round, which would drown the programs' own differences.
-  if [ "$(id -u)" -eq 0 ] && mount -t tmpfs -o size=$(( mib * 5 + 512 ))m tmpfs "$work"; then
+  # As root, the work folder is a RAM disk unless --disk asks for the real one: on a virtual
+  # machine's disk the writes of 1 GiB swing by seconds from round to round, which would drown
+  # the programs' own differences; but only the real disk shows what flushes and renames cost.
+  if [ -n "$on_disk" ]; then
+    disk="the build folder's disk (--disk)"
+  elif [ "$(id -u)" -ne 0 ]; then
+    disk="the build folder's disk (no RAM disk without root)"
+  elif mount -t tmpfs -o size=$(( mib * 5 + 512 ))m tmpfs "$work"; then
     trap 'umount "$work"' EXIT
-    disk="a RAM disk (tmpfs)"
+    disk="a RAM disk"
+  else
+    disk="the build folder's disk (the RAM disk could not be mounted)"
   fi
+  disk+=": $work on $(df --output=source,fstype "$work" | awk 'NR == 2 { print ($1 == $2 ? $2 : $1 " (" $2 ")") }')"
+  echo "== work folder: $disk"
   if want big || want one-file; then
     mkdir -p "$work/big"
     head -c "$((mib * 1024 * 1024))" /dev/urandom >"$work/big/payload.bin"
@@ -350,8 +367,10 @@ bench() {
 
 if [ "${SETUP_BENCH_INSIDE:-}" != 1 ]; then
   # Everything below runs once more inside one Wine session (display and waiting process).
+  again=(--only "$sections")
+  [ -z "$on_disk" ] || again+=(--disk)
   SETUP_BENCH_INSIDE=1 exec bash scripts/wine-session.sh --idle "$bin/tests/wine_idle.exe" \
-    bash bench/run.sh --only "$sections" "$mib" "$rounds"
+    bash bench/run.sh "${again[@]}" "$mib" "$rounds"
 fi
 bench
 
