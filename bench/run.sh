@@ -5,24 +5,48 @@
 # that a slow moment of the machine hits them alike), with the spread (largest less smallest)
 # beside it. Prints figures and ratios and appends them, with the machine and the date, to
 # bench/results.md.
-#   bash bench/run.sh [--only SECTIONS] [PAYLOAD-MIB [ROUNDS]]   (default 1024: one payload of
-#                                                                 1 GiB; 3 rounds; all sections)
+#   bash bench/run.sh [--only SECTIONS] [--baseline BUILD-DIR] [--disk] [PAYLOAD-MIB [ROUNDS]]
+#                     (default 1024: one payload of 1 GiB; 3 rounds; all sections; a RAM disk)
 # SECTIONS is a comma-separated list of: big (one large payload), one-file (the same from a
 # one-file installer), small (1024 files of 4 KiB), memory (peak memory; runs big too, whose
 # peaks it compares), gauge (the gauge and the wizard's view per entry), uninstall (removing
 # 1023 files of 4 KiB and Uninstaller.exe with Uninstaller.exe against an NSIS uninstaller).
 #   bash bench/run.sh --only uninstall 1 7
 #
+# --baseline BUILD-DIR: the programs of another build folder of the same preset (a build of an
+# older commit, say) run in the same rounds as this build's, one right after the other, the
+# baseline first in every other round: its Setup.exe in big and small (wizard and unattended),
+# and its Setup.exe and Uninstaller.exe in uninstall. Each such figure is printed for both, with
+# the ratio this build / baseline. The baseline needs only its src/setup/Setup.exe and
+# src/uninstall/Uninstaller.exe; the driver, the archives (dtpack) and the other helpers are this
+# build's, so that both are measured the same way.
+#   bash bench/run.sh --baseline ../old/build/windows-x64 --disk --only small,uninstall 1 7
+#
+# The work folder is build/bench. As root it is a RAM disk (a tmpfs mounted there) unless --disk
+# asks for the build folder's own disk (where flushes and renames cost what they cost on a real
+# disk); without root it is always the build folder's disk. The report names the disk used.
+#
 # Timing: the wizard from the click on "Начать" to the Finish page (by the outside driver); the
 # unattended run (/VERYSILENT with its log), the uninstallers and the NSIS installer by their run
 # time less a Wine start measured in the same round; the plain Win32 copy inside its own process.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+sections=all base="" on_disk=""
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --only) sections=${2:?"--only needs a list of sections"}; shift 2 ;;
+    --baseline) base=$(realpath -e "${2:?"--baseline needs a build folder"}"); shift 2 ;;
+    --disk) on_disk=1; shift ;;
+    --*) echo "bench: unknown option \"$1\" (--only, --baseline, --disk)" >&2; exit 2 ;;
+    *) break ;;
+  esac
+done
 cd "$root"
-sections=all
-if [ "${1:-}" = --only ]; then
-  sections=${2:?"--only needs a list of sections"}
-  shift 2
+if [ -n "$base" ]; then
+  for program in src/setup/Setup.exe src/uninstall/Uninstaller.exe; do
+    [ -f "$base/$program" ] ||
+      { echo "bench: the baseline $base has no $program (build its Setup and Uninstaller targets)" >&2; exit 2; }
+  done
 fi
 for section in ${sections//,/ }; do
   case "$section" in
@@ -47,9 +71,28 @@ cmake --build --preset "$preset" --target Setup Uninstaller setup_walk copy_base
 bin="$root/build/$preset"
 dtpack="$root/build/host/tools/dtpack/dtpack"
 nsis_target=$([ "$preset" = windows ] && echo x86-unicode || echo amd64-unicode)
+# The commit a build folder was made from, as far as its source folder tells (the results file
+# that this script appends to does not count as a change).
+commit_of() {  # commit_of BUILD-DIR
+  local source
+  source=$(sed -n 's/^CMAKE_HOME_DIRECTORY:INTERNAL=//p' "$1/CMakeCache.txt" 2>/dev/null)
+  if [ -n "$source" ] && git -C "$source" rev-parse --short HEAD 2>/dev/null; then
+    [ -z "$(git -C "$source" status --porcelain --untracked-files=no -- . ':!bench/results.md' 2>/dev/null)" ] ||
+      echo "with uncommitted changes"
+  else
+    echo "unknown"
+  fi
+}
+builds="build $preset at $(commit_of "$bin" | paste -sd ' ')"
+if [ -n "$base" ]; then
+  pe_kind() { file -b "$1" | cut -d ' ' -f 1; }  # PE32 or PE32+
+  [ "$(pe_kind "$base/src/setup/Setup.exe")" = "$(pe_kind "$bin/src/setup/Setup.exe")" ] ||
+    { echo "bench: the baseline $base is not a build of the preset $preset" >&2; exit 2; }
+  builds+=" against the baseline $base at $(commit_of "$base" | paste -sd ' ')"
+fi
 
 work="$root/build/bench"
-disk="the build folder's disk"
+disk=""
 winpath() { echo "Z:$(realpath -m "$1" | tr / '\\')"; }
 ms() { date +%s%3N; }
 report=()
@@ -66,6 +109,14 @@ make_dist() {  # make_dist NAME FOLDER: the distribution folder $work/NAME-dist
   mkdir -p "$work/$1-dist"
   cp "$bin/src/setup/Setup.exe" "$work/$1-dist/"
   "$dtpack" pack "$work/$1-dist/ProgramFiles.dt" "%InstallDir%=$2" >/dev/null
+  [ -z "$base" ] || make_base_dist "$1"
+}
+# The baseline's distribution folder $work/NAME-base-dist: its Setup.exe with the very same
+# archive (a second name of the file, not a copy).
+make_base_dist() {  # make_base_dist NAME
+  mkdir -p "$work/$1-base-dist"
+  cp "$base/src/setup/Setup.exe" "$work/$1-base-dist/"
+  ln "$work/$1-dist/ProgramFiles.dt" "$work/$1-base-dist/ProgramFiles.dt"
 }
 # An NSIS installer of the same files, no compression, silent.
 make_nsis() {  # make_nsis NAME FOLDER
@@ -113,16 +164,39 @@ copy_run() {  # copy_run SOURCE TARGET
 # Runs each contender once a round, into a new folder, in an order that turns from round to
 # round, so that none always meets the disk right after the same other one. Each round measures
 # the Wine start anew into `start`.
+# A contender "A+B" is a pair, this build's A and the baseline's B: they run one right after the
+# other, the baseline first in every other round.
 take_turns() {  # take_turns CONTENDER...
-  local contenders=("$@") round i
+  local contenders=("$@") round i contender
   for round in $(seq 1 "$rounds"); do
     start=$(wine_start)
     for i in $(seq 0 $(($# - 1))); do
       rm -rf "$work/out"; sync
-      "${contenders[$(( (i + round - 1) % $# ))]}"
+      contender=${contenders[$(( (i + round - 1) % $# ))]}
+      case "$contender" in
+        *+*) if (( round % 2 )); then "${contender%+*}"; else "${contender#*+}"; fi
+             rm -rf "$work/out"; sync
+             if (( round % 2 )); then "${contender#*+}"; else "${contender%+*}"; fi ;;
+        *) "$contender" ;;
+      esac
     done
     rm -rf "$work/out"
   done
+}
+# The contender of this build's runs by FUNCTION, paired with the baseline's (FUNCTION_base)
+# when there is a baseline.
+paired() { if [ -n "$base" ]; then echo "$1+$1_base"; else echo "$1"; fi; }  # paired FUNCTION
+# This build's figure against the baseline's, with their ratio and the ratios of the rounds
+# (the two ran one right after the other in each round).
+against() {  # against WHAT CURRENT-ARRAY BASELINE-ARRAY
+  local -n a_now=$2 a_then=$3
+  say "  $1: this build $(figure "${a_now[@]}"); baseline $(figure "${a_then[@]}"); this build / baseline = $(ratio "$(median "${a_now[@]}")" "$(median "${a_then[@]}")") (the rounds' own ratios $(round_ratios a_now a_then))"
+}
+round_ratios() {  # round_ratios ARRAY ARRAY: "LOW to HIGH" of the ratios round by round
+  local -n r_a=$1 r_b=$2
+  paste -d ' ' <(printf '%s\n' "${r_a[@]}") <(printf '%s\n' "${r_b[@]}") |
+    awk '$2 > 0 { r = $1 / $2; if (n++ == 0 || r < lo) lo = r; if (n == 1 || r > hi) hi = r }
+      END { if (n) printf "%.2f to %.2f", lo, hi; else print "n/a" }'
 }
 same_file() {  # same_file EXPECTED WRITTEN WHO
   cmp -s "$1" "$2" || { echo "bench: $3 wrote a different file" >&2; exit 1; }
@@ -171,18 +245,29 @@ helper_running() { grep -qsa -- '/REMOVE-AFTER-EXI[T]' /proc/[0-9]*/cmdline; }
 uninstall_section() {
   local files=1023 folder="$work/out" regview=()
   if [ "$preset" = windows ]; then regview=(/reg:32); fi  # the 32-bit programs' view
-  mkdir -p "$work/unfiles" "$work/un-dist"
+  mkdir -p "$work/unfiles"
   for i in $(seq 1 "$files"); do cp "$work/small/f$i.bin" "$work/unfiles/"; done
-  cp "$bin/src/setup/Setup.exe" "$work/un-dist/"
-  "$dtpack" pack "$work/un-dist/ProgramFiles.dt" "%InstallDir%=$work/unfiles" \
-    "%InstallDir%\\Uninstaller.exe=$bin/src/uninstall/Uninstaller.exe" >/dev/null
+  # The distribution $work/NAME-dist of the files and the Uninstaller.exe of BUILD-DIR.
+  make_uninstall_dist() {  # make_uninstall_dist NAME BUILD-DIR
+    mkdir -p "$work/$1-dist"
+    cp "$2/src/setup/Setup.exe" "$work/$1-dist/"
+    "$dtpack" pack "$work/$1-dist/ProgramFiles.dt" "%InstallDir%=$work/unfiles" \
+      "%InstallDir%\\Uninstaller.exe=$2/src/uninstall/Uninstaller.exe" >/dev/null
+  }
+  make_uninstall_dist un "$bin"
+  [ -z "$base" ] || make_uninstall_dist un-base "$base"
   make_nsis_uninstall un "$work/unfiles"
   local ours=() inside=() theirs=() helper=() logged=() gone=() t0 t1 t2 code nsis_left=""
-  uninstall_ours() {
-    local log="$work/un-uninstall.log"
+  local ours_base=() inside_base=() helper_base=() logged_base=() gone_base=()
+  uninstall_ours() { uninstall_run un ours inside helper logged gone; }
+  uninstall_ours_base() { uninstall_run un-base ours_base inside_base helper_base logged_base gone_base; }
+  # Installs from $work/NAME-dist, untimed, then times its Uninstaller.exe and its helper.
+  uninstall_run() {  # uninstall_run NAME TOTAL INSIDE HELPER LOGGED GONE: the names of the arrays that take the figures
+    local log="$work/$1-uninstall.log"
+    local -n u_total=$2 u_inside=$3 u_helper=$4 u_logged=$5 u_gone=$6
     code=0
-    bash scripts/wine-run.sh "$work/un-dist/Setup.exe" /VERYSILENT "/DIR=$(winpath "$folder")" \
-      "/LOG=$(winpath "$work/un-setup.log")" || code=$?
+    bash scripts/wine-run.sh "$work/$1-dist/Setup.exe" /VERYSILENT "/DIR=$(winpath "$folder")" \
+      "/LOG=$(winpath "$work/$1-setup.log")" || code=$?
     [ "$code" = 0 ] && [ -f "$folder/Uninstaller.exe" ] ||
       { echo "bench: the installation before the uninstallation failed (exit code $code)" >&2; exit 1; }
     rm -f "$log"
@@ -190,19 +275,19 @@ uninstall_section() {
     bash scripts/wine-run.sh "$folder/Uninstaller.exe" /VERYSILENT "/LOG=$(winpath "$log")" || code=$?
     t1=$(ms)
     [ "$code" = 0 ] || { echo "bench: the uninstallation ended with exit code $code" >&2; exit 1; }
-    ours+=($(( t1 - t0 - start )))
-    inside+=("$(awk '/ result: / { for (i = 1; i < NF; i++) if ($i == "duration") printf "%.0f", $(i + 1) * 1000 }' "$log")")
+    u_total+=($(( t1 - t0 - start )))
+    u_inside+=("$(awk '/ result: / { for (i = 1; i < NF; i++) if ($i == "duration") printf "%.0f", $(i + 1) * 1000 }' "$log")")
     until grep -qs 'helper: done' "$log"; do
       (( $(ms) - t1 < 60000 )) || { echo "bench: the helper did not finish" >&2; exit 1; }
       sleep 0.005
     done
     t2=$(ms)
-    helper+=($(( t2 - t1 )))
+    u_helper+=($(( t2 - t1 )))
     # The same by the log's own clock: from the uninstaller's result line to the helper's last.
-    logged+=("$(awk '{ split($2, t, ":"); at = (t[1] * 60 + t[2]) * 60000 + t[3] * 1000 }
+    u_logged+=("$(awk '{ split($2, t, ":"); at = (t[1] * 60 + t[2]) * 60000 + t[3] * 1000 }
       / result: / { from = at } / helper: done/ { printf "%.0f", at - from }' "$log")")
     while helper_running; do sleep 0.005; done
-    gone+=($(( $(ms) - t1 )))
+    u_gone+=($(( $(ms) - t1 )))
     [ ! -e "$folder" ] || { echo "bench: the uninstallation left $folder:" >&2; ls -A "$folder" | head >&2; exit 1; }
     # The helper's copy in the temporary folder is otherwise left to the next restart.
     local helper_copy
@@ -222,7 +307,7 @@ uninstall_section() {
     nsis_left=$( [ -e "$folder/uninst.exe" ] && echo "uninst.exe and its folder stay, for the caller" ||
       echo "it deleted uninst.exe and the folder itself")
   }
-  take_turns uninstall_ours uninstall_nsis
+  take_turns "$(paired uninstall_ours)" uninstall_nsis
   local key
   for key in 'Korvu v5.02 build Ostelan' 'Korvu bench NSIS'; do
     if bash scripts/wine-run.sh reg query "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$key" "${regview[@]}" >/dev/null 2>&1; then
@@ -234,6 +319,12 @@ uninstall_section() {
   say "uninstalling $files x 4 KiB and the uninstaller, unattended, waited for: Uninstaller.exe /VERYSILENT (with its log, $(grep -c 'removed: file ".*\.bin"' "$work/un-uninstall.log") files logged removed) $(figure "${ours[@]}"), of which inside its process (the log's duration) $(figure "${inside[@]}"); NSIS uninst.exe /S _?= $(figure "${theirs[@]}")"
   say "  per file: Uninstaller.exe $(per "$o" "$files") ms, NSIS $(per "$h" "$files") ms; Uninstaller / NSIS = $(ratio "$o" "$h") (goal 1.0 at most; the rounds' own ratios $(paste -d ' ' <(printf '%s\n' "${ours[@]}") <(printf '%s\n' "${theirs[@]}") | awk '{ r = $1 / $2; if (NR == 1 || r < lo) lo = r; if (NR == 1 || r > hi) hi = r } END { printf "%.2f to %.2f", lo, hi }'))"
   say "  after the uninstaller's end: its helper done (Uninstaller.exe and the folder gone) $(figure "${helper[@]}") (by the log's clock, from the uninstaller's result line $(figure "${logged[@]}")), the helper's process ended $(figure "${gone[@]}"); NSIS run in place: $nsis_left"
+  if [ -n "$base" ]; then
+    against "Uninstaller.exe /VERYSILENT, waited for (the baseline's log: $(grep -c 'removed: file ".*\.bin"' "$work/un-base-uninstall.log") files removed)" ours ours_base
+    against "  of which inside its process (the log's duration)" inside inside_base
+    against "its helper done after the uninstaller's end" helper helper_base
+    against "  the helper's process ended" gone gone_base
+  fi
   say "  the removal's work per file, step by step: $(bash scripts/wine-run.sh "$bin/bench/remove_bench.exe" \
     "$(winpath "$work/remove-steps")" "$files" | tr -d '\r' | sed -n 's/^remove_bench: //p' | paste -sd ';' | sed 's/;/; /g')"
 }
@@ -242,12 +333,21 @@ bench() {
   echo "== payloads"
   rm -rf "$work"
   mkdir -p "$work"
-  # As root, the work folder is a RAM disk: on a virtual machine's disk the writes of 1 GiB swing
-  # by seconds from round to round, which would drown the programs' own differences.
-  if [ "$(id -u)" -eq 0 ] && mount -t tmpfs -o size=$(( mib * 5 + 512 ))m tmpfs "$work"; then
+  # As root, the work folder is a RAM disk unless --disk asks for the real one: on a virtual
+  # machine's disk the writes of 1 GiB swing by seconds from round to round, which would drown
+  # the programs' own differences; but only the real disk shows what flushes and renames cost.
+  if [ -n "$on_disk" ]; then
+    disk="the build folder's disk (--disk)"
+  elif [ "$(id -u)" -ne 0 ]; then
+    disk="the build folder's disk (no RAM disk without root)"
+  elif mount -t tmpfs -o size=$(( mib * 5 + 512 ))m tmpfs "$work"; then
     trap 'umount "$work"' EXIT
-    disk="a RAM disk (tmpfs)"
+    disk="a RAM disk"
+  else
+    disk="the build folder's disk (the RAM disk could not be mounted)"
   fi
+  disk+=": $work on $(df --output=source,fstype "$work" | awk 'NR == 2 { print ($1 == $2 ? $2 : $1 " (" $2 ")") }')"
+  echo "== work folder: $disk"
   if want big || want one-file; then
     mkdir -p "$work/big"
     head -c "$((mib * 1024 * 1024))" /dev/urandom >"$work/big/payload.bin"
@@ -265,7 +365,7 @@ bench() {
   fi
   sleep 3  # the Wine session's own start-up settles first
 
-  local copy=() wizard=() unattended=() nsis=() peak=() start out t c w u n
+  local copy=() wizard=() unattended=() nsis=() peak=() wizard_base=() unattended_base=() start out t c w u n
   if want big; then
     echo "== 1. one payload of $mib MiB, $rounds rounds"
     big_copy() {
@@ -281,10 +381,22 @@ bench() {
       same_file "$work/big/payload.bin" "$work/out/payload.bin" "the unattended run"
     }
     big_nsis() { nsis+=("$(nsis_run big "$work/out" "$start")"); }
-    take_turns big_copy big_wizard big_unattended big_nsis
+    big_wizard_base() {
+      read -r t out < <(wizard_run big-base "$work/out"); wizard_base+=("$t")
+      same_file "$work/big/payload.bin" "$work/out/payload.bin" "the baseline's wizard"
+    }
+    big_unattended_base() {
+      unattended_base+=("$(unattended_run big-base "$work/out" "$start")")
+      same_file "$work/big/payload.bin" "$work/out/payload.bin" "the baseline's unattended run"
+    }
+    take_turns big_copy "$(paired big_wizard)" "$(paired big_unattended)" big_nsis
     c=$(median "${copy[@]}") w=$(median "${wizard[@]}") u=$(median "${unattended[@]}") n=$(median "${nsis[@]}")
     say "$mib MiB: plain Win32 copy $(figure "${copy[@]}"); wizard $(figure "${wizard[@]}"); unattended $(figure "${unattended[@]}"); NSIS $(figure "${nsis[@]}")"
     say "  wizard / plain copy = $(ratio "$w" "$c") (goal 1.05 at most); unattended / plain copy = $(ratio "$u" "$c"); NSIS / wizard = $(ratio "$n" "$w")"
+    if [ -n "$base" ]; then
+      against "$mib MiB, wizard" wizard wizard_base
+      against "$mib MiB, unattended" unattended unattended_base
+    fi
   fi
 
   if want one-file; then
@@ -305,18 +417,24 @@ bench() {
   if want small; then
     echo "== 2. 1024 files of 4 KiB, $rounds rounds"
     tar -C "$work/small" -cf "$work/small.tar" .
-    local tar=() swizard=() sunattended=() snsis=()
+    local tar=() swizard=() sunattended=() snsis=() swizard_base=() sunattended_base=()
     small_tar() {
       mkdir -p "$work/out"; t=$(ms); tar -C "$work/out" -xf "$work/small.tar"; tar+=($(( $(ms) - t )))
     }
     small_wizard() { read -r t out < <(wizard_run small "$work/out"); swizard+=("$t"); }
     small_unattended() { sunattended+=("$(unattended_run small "$work/out" "$start")"); }
     small_nsis() { snsis+=("$(nsis_run small "$work/out" "$start")"); }
-    take_turns small_tar small_wizard small_unattended small_nsis
+    small_wizard_base() { read -r t out < <(wizard_run small-base "$work/out"); swizard_base+=("$t"); }
+    small_unattended_base() { sunattended_base+=("$(unattended_run small-base "$work/out" "$start")"); }
+    take_turns small_tar "$(paired small_wizard)" "$(paired small_unattended)" small_nsis
     w=$(median "${swizard[@]}") u=$(median "${sunattended[@]}") n=$(median "${snsis[@]}")
     say "1024 x 4 KiB: tar -x $(figure "${tar[@]}"); wizard $(figure "${swizard[@]}"); unattended (with its log, $(grep -c ' bytes: written' "$work/small-unattended.log") entries logged) $(figure "${sunattended[@]}"); NSIS $(figure "${snsis[@]}")"
     say "  per entry: wizard $(per "$w" 1024) ms, unattended $(per "$u" 1024) ms, NSIS $(per "$n" 1024) ms"
     say "  wizard / NSIS = $(ratio "$w" "$n") (goal 0.7 at most); unattended / NSIS = $(ratio "$u" "$n") (goal 0.5 at most)"
+    if [ -n "$base" ]; then
+      against "1024 x 4 KiB, wizard" swizard swizard_base
+      against "1024 x 4 KiB, unattended (the baseline's log: $(grep -c ' bytes: written' "$work/small-base-unattended.log") entries)" sunattended sunattended_base
+    fi
     say "  the extraction alone, step by step: $(bash scripts/wine-run.sh "$bin/bench/unpack_bench.exe" \
       "$(winpath "$work/small-dist/ProgramFiles.dt")" "$(winpath "$work/unpack-small")" | tr -d '\r' |
       sed -n 's/^unpack_bench: //p' | paste -sd ';' | sed 's/;/; /g')"
@@ -350,14 +468,18 @@ bench() {
 
 if [ "${SETUP_BENCH_INSIDE:-}" != 1 ]; then
   # Everything below runs once more inside one Wine session (display and waiting process).
+  again=(--only "$sections")
+  [ -z "$base" ] || again+=(--baseline "$base")
+  [ -z "$on_disk" ] || again+=(--disk)
   SETUP_BENCH_INSIDE=1 exec bash scripts/wine-session.sh --idle "$bin/tests/wine_idle.exe" \
-    bash bench/run.sh --only "$sections" "$mib" "$rounds"
+    bash bench/run.sh "${again[@]}" "$mib" "$rounds"
 fi
+[ -z "$base" ] || say "this build ($(commit_of "$bin" | paste -sd ' ')) against the baseline $base ($(commit_of "$base" | paste -sd ' ')): its Setup.exe and Uninstaller.exe, run with this build's driver and archives, one right after this build's in each round, the baseline first in every other round"
 bench
 
 {
   echo
-  echo "## $(date -u +%Y-%m-%d) on $(nproc) cores, $(awk '/MemTotal/ { printf "%.0f GiB", $2 / 1048576 }' /proc/meminfo), $(uname -r), $(/usr/lib/wine/wine64 --version 2>/dev/null || echo 'Wine ?'), build $preset"
+  echo "## $(date -u +%Y-%m-%d) on $(nproc) cores, $(awk '/MemTotal/ { printf "%.0f GiB", $2 / 1048576 }' /proc/meminfo), $(uname -r), $(/usr/lib/wine/wine64 --version 2>/dev/null || echo 'Wine ?'), $builds"
   for line in "${report[@]}"; do echo "- $line"; done
 } >>"$root/bench/results.md"
 echo "results appended to bench/results.md"
