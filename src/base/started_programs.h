@@ -34,6 +34,8 @@ std::optional<std::size_t> WaitPumping(const std::vector<HANDLE>& handles,
 struct StartedTool {
   std::string commandLine;  // as started (ANSI code page)
   win::KernelHandle process;
+  // The tool's file and the file handed to it, held unchangeable for as long as the tool may run.
+  std::vector<win::FileHandle> held;
 };
 using StartedTools = std::vector<StartedTool>;
 

@@ -56,6 +56,9 @@ inline constexpr char kRegisterTool[] = "REGSVR32.EXE";
 inline constexpr char kLibrary[] = "KORVU50.DLL";
 inline constexpr char kTypeLibraryTool[] = "RegTypLib.exe";
 inline constexpr char kTypeLibrary[] = "kdatasetint.tlb";
+// The files the installation's registration starts or hands to a tool.
+inline constexpr const char* kRegistrationFiles[] = {kRegisterTool, kLibrary, kTypeLibraryTool,
+                                                     kTypeLibrary};
 inline constexpr char kUninstaller[] = KORVU_UNINSTALLER;
 inline constexpr wchar_t kUninstallerW[] = L"" KORVU_UNINSTALLER;
 inline constexpr char kUninstallerIni[] = "Uninstaller.ini";

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "base/profile_file.h"
 #include "base/registry_view.h"
 #include "win32/files.h"
 #include "win32/registry.h"
@@ -67,6 +68,9 @@ unsigned long RemovalSystem::DeleteKeyTree(const std::string& key) {
 unsigned long RemovalSystem::DeleteIniKey(const std::string& ini, const std::string& section,
                                           const std::string& key) {
   if (!win::FileExistsQuiet(ini)) return 0;
+  // Never through a link: the file itself, held while the profile functions write it by name.
+  const win::FileHandle held = base::HoldProfileFile(ini, /*create=*/false);
+  if (!held) return GetLastError();
   return WritePrivateProfileStringA(section.c_str(), key.c_str(), nullptr, ini.c_str())
              ? 0
              : GetLastError();

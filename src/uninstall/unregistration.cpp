@@ -10,6 +10,7 @@
 #include "base/started_programs.h"
 #include "core/install_record.h"
 #include "core/product.h"
+#include "win32/files.h"
 #include "win32/handles.h"
 #include "win32/sha256.h"
 #include "win32/wide_text.h"
@@ -38,28 +39,6 @@ bool WrittenByTheInstaller(const dt::RemovalPlan& plan, const std::string& ansiP
   return false;
 }
 
-// The file opened for reading with read sharing only, as itself (not through a link in its last
-// place): while the handle is open nobody can write, rename or delete it. Null when it cannot be
-// opened or is not a plain file.
-win::FileHandle Hold(const std::string& path) {
-  win::FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                   OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-  BY_HANDLE_FILE_INFORMATION info{};
-  if (file && (!GetFileInformationByHandle(file.get(), &info) ||
-               (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)))) {
-    file.reset();
-  }
-  return file;
-}
-
-std::optional<std::string> HashOf(HANDLE file) {
-  LARGE_INTEGER size{};
-  if (!GetFileSizeEx(file, &size)) return std::nullopt;
-  const auto digest = win::Sha256OfFile(file, static_cast<std::uint64_t>(size.QuadPart));
-  if (!digest) return std::nullopt;
-  return dt::Sha256Hex(*digest);
-}
-
 // Holds the file when its SHA-256 is the one the anchored record gives; null (and logged why)
 // otherwise.
 win::FileHandle HoldRecorded(const dt::RemovalPlan& plan, const std::string& path,
@@ -74,13 +53,14 @@ win::FileHandle HoldRecorded(const dt::RemovalPlan& plan, const std::string& pat
     log.WriteAnsi("not unregistered: the record holds no SHA-256 of " + Quoted(path));
     return {};
   }
-  win::FileHandle file = Hold(path);
+  win::FileHandle file = win::HoldPlainFile(path);
   if (!file) {
     log.WriteAnsi("not unregistered: " + Quoted(path) + " cannot be opened (system error " +
                   std::to_string(GetLastError()) + ")");
     return {};
   }
-  if (HashOf(file.get()) != recorded->second.hex) {
+  const auto digest = win::Sha256OfWholeFile(file.get());
+  if (!digest || dt::Sha256Hex(*digest) != recorded->second.hex) {
     log.WriteAnsi("not unregistered: " + Quoted(path) + " is not the file the installer wrote");
     return {};
   }

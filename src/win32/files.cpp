@@ -177,6 +177,18 @@ unsigned long DeleteOpened(void* file) {
              : GetLastError();
 }
 
+FileHandle HoldPlainFile(const std::string& path) {
+  FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  FILE_BASIC_INFO basic{};
+  if (file && (!GetFileInformationByHandleEx(file.get(), FileBasicInfo, &basic, sizeof basic) ||
+               (basic.FileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)))) {
+    file.reset();
+    SetLastError(ERROR_CANT_ACCESS_FILE);
+  }
+  return file;
+}
+
 bool RenameOpened(void* file, const std::string& newPath, bool replace) {
   const std::wstring name = AnsiToWide(newPath);
   // FILE_RENAME_INFO ends in the name, which runs on past the structure.

@@ -8,6 +8,8 @@
 #include <vector>
 #include <functional>
 
+#include "win32/handles.h"
+
 namespace win {
 
 // The low 32 bits of the size of the first directory-listing match of path (any attributes; a
@@ -43,6 +45,12 @@ std::optional<FileId> FileIdOf(void* file);
 // FILE_WRITE_ATTRIBUTES for a read-only file, whose attribute is then cleared through the same
 // handle): it goes when its last handle closes. 0 or the system's error code.
 unsigned long DeleteOpened(void* file);
+
+// Opens a plain file for reading as itself (a link, junction or other reparse point at its name
+// is not followed but refused, as is a folder), sharing only reading: while the handle is open,
+// nobody can write, rename or delete the file. Null when it cannot be opened (GetLastError tells
+// why) or is no plain file.
+FileHandle HoldPlainFile(const std::string& path);
 
 // Renames the opened file (a HANDLE opened with DELETE access) to newPath, an absolute path,
 // replacing a file of that name when asked: the file renamed is the one the handle reaches,

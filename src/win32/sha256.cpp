@@ -7,7 +7,6 @@
 #include "win32/handles.h"
 
 namespace win {
-namespace {
 
 // The CNG functions, looked up in bcrypt.dll of the system folder (see handles.h for why it is
 // not imported). The DLL stays loaded until the program ends.
@@ -20,6 +19,8 @@ struct Cng {
   decltype(&BCryptFinishHash) finishHash = nullptr;
   decltype(&BCryptDestroyHash) destroyHash = nullptr;
 };
+
+namespace {
 
 template <typename Function>
 bool Resolve(HMODULE module, const char* name, Function& out) {
@@ -52,53 +53,6 @@ const Cng* GetCng() {
   return cng.module ? &cng : nullptr;
 }
 
-// One SHA-256 computation. The hash object goes before its provider (reverse member order).
-class Hasher {
- public:
-  bool Open() {
-    cng_ = GetCng();
-    if (!cng_) return false;
-    BCRYPT_ALG_HANDLE algorithm = nullptr;
-    if (!BCRYPT_SUCCESS(cng_->openAlgorithm(&algorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0))) {
-      return false;
-    }
-    algorithm_.reset(algorithm);
-    BCRYPT_HASH_HANDLE hash = nullptr;
-    if (!BCRYPT_SUCCESS(cng_->createHash(algorithm, &hash, nullptr, 0, nullptr, 0, 0))) {
-      return false;
-    }
-    hash_.reset(hash);
-    return true;
-  }
-
-  bool Add(const void* data, std::size_t size) {
-    const auto* bytes = static_cast<const UCHAR*>(data);
-    while (size > 0) {
-      const auto piece = static_cast<ULONG>(std::min<std::size_t>(size, 1u << 30));
-      if (!BCRYPT_SUCCESS(cng_->hashData(hash_.get(), const_cast<UCHAR*>(bytes), piece, 0))) {
-        return false;
-      }
-      bytes += piece;
-      size -= piece;
-    }
-    return true;
-  }
-
-  std::optional<Sha256Digest> Finish() {
-    Sha256Digest digest{};
-    if (!BCRYPT_SUCCESS(
-            cng_->finishHash(hash_.get(), digest.data(), static_cast<ULONG>(digest.size()), 0))) {
-      return std::nullopt;
-    }
-    return digest;
-  }
-
- private:
-  const Cng* cng_ = nullptr;
-  CngAlgorithm algorithm_;
-  CngHash hash_;
-};
-
 // Puts a file position back when it goes out of scope.
 class KeepFilePosition {
  public:
@@ -120,6 +74,46 @@ class KeepFilePosition {
 
 }  // namespace
 
+bool Sha256Hasher::Open() {
+  cng_ = GetCng();
+  failed_ = true;
+  if (!cng_) return false;
+  BCRYPT_ALG_HANDLE algorithm = nullptr;
+  if (!BCRYPT_SUCCESS(cng_->openAlgorithm(&algorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0))) {
+    return false;
+  }
+  algorithm_.reset(algorithm);
+  BCRYPT_HASH_HANDLE hash = nullptr;
+  if (!BCRYPT_SUCCESS(cng_->createHash(algorithm, &hash, nullptr, 0, nullptr, 0, 0))) {
+    return false;
+  }
+  hash_.reset(hash);
+  failed_ = false;
+  return true;
+}
+
+bool Sha256Hasher::Add(const void* data, std::size_t size) {
+  const auto* bytes = static_cast<const UCHAR*>(data);
+  while (!failed_ && size > 0) {
+    const auto piece = static_cast<ULONG>(std::min<std::size_t>(size, 1u << 30));
+    failed_ = !BCRYPT_SUCCESS(cng_->hashData(hash_.get(), const_cast<UCHAR*>(bytes), piece, 0));
+    bytes += piece;
+    size -= piece;
+  }
+  return !failed_;
+}
+
+std::optional<Sha256Digest> Sha256Hasher::Finish() {
+  Sha256Digest digest{};
+  if (failed_ || !cng_ ||
+      !BCRYPT_SUCCESS(
+          cng_->finishHash(hash_.get(), digest.data(), static_cast<ULONG>(digest.size()), 0))) {
+    return std::nullopt;
+  }
+  failed_ = true;  // a CNG hash is finished once
+  return digest;
+}
+
 void CloseCngAlgorithm(BCRYPT_ALG_HANDLE handle) {
   if (const Cng* cng = GetCng()) cng->closeAlgorithm(handle, 0);
 }
@@ -129,13 +123,13 @@ void DestroyCngHash(BCRYPT_HASH_HANDLE handle) {
 }
 
 std::optional<Sha256Digest> Sha256(std::string_view bytes) {
-  Hasher hasher;
+  Sha256Hasher hasher;
   if (!hasher.Open() || !hasher.Add(bytes.data(), bytes.size())) return std::nullopt;
   return hasher.Finish();
 }
 
 std::optional<Sha256Digest> Sha256OfFile(HANDLE file, std::uint64_t length) {
-  Hasher hasher;
+  Sha256Hasher hasher;
   if (!hasher.Open()) return std::nullopt;
   const KeepFilePosition keep(file);
   if (!keep.kept() || !SetFilePointerEx(file, LARGE_INTEGER{}, nullptr, FILE_BEGIN)) {
@@ -151,6 +145,12 @@ std::optional<Sha256Digest> Sha256OfFile(HANDLE file, std::uint64_t length) {
     length -= got;
   }
   return hasher.Finish();
+}
+
+std::optional<Sha256Digest> Sha256OfWholeFile(HANDLE file) {
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(file, &size)) return std::nullopt;
+  return Sha256OfFile(file, static_cast<std::uint64_t>(size.QuadPart));
 }
 
 }  // namespace win

@@ -46,7 +46,8 @@ class DistributionTest : public ::testing::Test {
         {"%InstallDir%\\Maps\\GeoDict.DCT", "dictionary"},
         {"%InstallDir%\\KORVU50.DLL", "library"},
         {"%InstallDir%\\REGSVR32.EXE", tool},
-        {"%InstallDir%\\RegTypLib.exe", tool}};
+        {"%InstallDir%\\RegTypLib.exe", tool},
+        {"%InstallDir%\\kdatasetint.tlb", "type library"}};
     for (int i = 0; i < extra; ++i) {
       files.emplace_back("%InstallDir%\\many\\f" + std::to_string(i), std::string(4096, 'x'));
     }

@@ -111,7 +111,7 @@ TEST_F(EndToEnd, HappyPath) {
   EXPECT_EQ(ReadFileBytes(folder + "\\System\\korvu.sys"), "system file");
   EXPECT_EQ(HklmString(kUninstallKey, "UninstallString"), "\"" + folder + "\\Uninstaller.exe\"");
   EXPECT_EQ(HklmString(kSettingsKey, "ProgramDir"), folder);
-  // The entry of "Apps & Features", with the types of its values. EstimatedSize: the five files
+  // The entry of "Apps & Features", with the types of its values. EstimatedSize: the six files
   // written (GeoDict.DCT once: SystemFiles.dt keeps it), in KiB rounded up.
   EXPECT_EQ(HklmValue(kUninstallKey, "DisplayVersion"), Text("5.02"));
   EXPECT_EQ(HklmValue(kUninstallKey, "Publisher"), Text("Fendaro"));
@@ -120,7 +120,7 @@ TEST_F(EndToEnd, HappyPath) {
   ASSERT_TRUE(date);
   EXPECT_EQ(date->type, static_cast<DWORD>(REG_SZ));
   EXPECT_EQ(date->data.size(), 8u);
-  const std::size_t written = 10 + 7 + 2 * tool.size() + 11;
+  const std::size_t written = 10 + 7 + 2 * tool.size() + 12 + 11;
   EXPECT_EQ(HklmValue(kUninstallKey, "EstimatedSize"),
             Dword(static_cast<DWORD>((written + 1023) / 1024)));
   EXPECT_EQ(HklmValue(kUninstallKey, "NoModify"), Dword(1));

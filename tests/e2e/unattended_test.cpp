@@ -130,7 +130,7 @@ TEST_F(Unattended, VerySilentInstallsWithoutAnyWindowAndLogsEveryStep) {
            std::string("mode /VERYSILENT"),
            "installation folder: \"" + folder + "\"",
            "archive \"" + dist + "\\ProgramFiles.dt\", ",
-           std::string(", 304 entries, replacing existing files"),
+           std::string(", 305 entries, replacing existing files"),
            "entry \"%InstallDir%\\Maps\\GeoDict.DCT\" -> \"" + folder +
                "\\Maps\\GeoDict.DCT\", 10 bytes: written",
            "\\Maps\\GeoDict.DCT\", 12 bytes: kept (the file exists)",

@@ -41,6 +41,7 @@ class Uninstall : public testing_support::DistributionTest {
     if (tools) {
       files.push_back({"%InstallDir%\\REGSVR32.EXE", tool});
       files.push_back({"%InstallDir%\\RegTypLib.exe", tool});
+      files.push_back({"%InstallDir%\\kdatasetint.tlb", "type library"});
     }
     for (int i = 0; i < extra; ++i) {
       files.emplace_back("%InstallDir%\\many\\f" + std::to_string(i), std::string(4096, 'x'));

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -11,6 +12,7 @@
 
 #include "core/archive_format.h"
 #include "core/install_record.h"
+#include "core/product.h"
 #include "core/gauge_scale.h"
 #include "core/text.h"
 #include "setup/run/folder_macros.h"
@@ -20,6 +22,7 @@
 #include "base/shared_files.h"
 #include "win32/files.h"
 #include "win32/handles.h"
+#include "win32/sha256.h"
 #include "win32/wide_text.h"
 
 namespace setup {
@@ -63,28 +66,23 @@ bool IsLinkAt(const std::string& target) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
-
-// What names a written file whatever the letter case of its path: its full path in upper case.
-// (Asking the file system for the file's volume and index would cost as much as writing a small
-// file again under Wine.)
-std::string FileIdentity(const std::string& path) {
-  std::string identity = win::FullPath(path).value_or(path);
-  CharUpperBuffA(identity.data(), static_cast<DWORD>(identity.size()));
-  return identity;
-}
-
 enum class CopyResult { kDone, kWriteFailed, kReadFailed };
+
+std::string ContentHex(win::Sha256Hasher& hash) {
+  const auto digest = hash.Finish();
+  return digest ? dt::Sha256Hex(*digest) : std::string();
+}
 
 struct CopyOutcome {
   CopyResult result;
   DWORD systemError;  // of the failed write or read; 0 when done
 };
 
-// Copies the whole content into a file that was just made, from its start; betweenBuffers runs
-// before every read after the first.
+// Copies the whole content into a file that was just made, from its start, adding what it writes
+// to hash when one is given; betweenBuffers runs before every read after the first.
 CopyOutcome CopyContent(dt::ContentReader& content, const win::FileHandle& file,
                         std::vector<std::byte>& buffer,
-                        const std::function<void()>& betweenBuffers) {
+                        const std::function<void()>& betweenBuffers, win::Sha256Hasher* hash) {
   for (bool first = true;; first = false) {
     if (!first) betweenBuffers();
     SetLastError(0);
@@ -96,6 +94,7 @@ CopyOutcome CopyContent(dt::ContentReader& content, const win::FileHandle& file,
       return {CopyResult::kWriteFailed, GetLastError()};
     }
     if (written != *n) return {CopyResult::kWriteFailed, ERROR_DISK_FULL};  // the disk is full
+    if (hash) hash->Add(buffer.data(), *n);
   }
 }
 
@@ -103,8 +102,8 @@ CopyOutcome CopyContent(dt::ContentReader& content, const win::FileHandle& file,
 // cut to 0 bytes: no file may look complete when it is not.
 CopyOutcome WriteNewFile(dt::ContentReader& content, const win::FileHandle& file,
                          std::vector<std::byte>& buffer,
-                         const std::function<void()>& betweenBuffers) {
-  const CopyOutcome outcome = CopyContent(content, file, buffer, betweenBuffers);
+                         const std::function<void()>& betweenBuffers, win::Sha256Hasher* hash) {
+  const CopyOutcome outcome = CopyContent(content, file, buffer, betweenBuffers, hash);
   if (outcome.result != CopyResult::kDone) {
     SetFilePointer(file.get(), 0, nullptr, FILE_BEGIN);
     SetEndOfFile(file.get());
@@ -127,7 +126,11 @@ class ArchiveRun {
         view_(view),
         log_(log),
         buffer_(kCopyBufferSize),
-        macros_(state.InstallFolder) {}
+        macros_(state.InstallFolder) {
+    for (const char* name : product::kRegistrationFiles) {
+      registrationFiles_.push_back(FileIdentity(state.InstallFolder + "\\" + name));
+    }
+  }
 
   EntryOutcome Unpack(const dt::TFileItem& item) {
     const dt::SplitResult parts = dt::SplitPath(item.Name);
@@ -202,7 +205,9 @@ class ArchiveRun {
       }
       if (copied.result == CopyResult::kDone) {
         renamePending.reset();
-        messages_.Written.Add(FileIdentity(target), static_cast<std::uint64_t>(size));
+        const std::string identity = FileIdentity(target);
+        messages_.Written.Add(identity, static_cast<std::uint64_t>(size));
+        if (writtenContent_) messages_.Written.SetContent(identity, *writtenContent_);
         log_.Write(entry_ + L"written");
         return EntryOutcome::kNext;
       }
@@ -312,6 +317,15 @@ class ArchiveRun {
   CopyOutcome WriteOnce(dt::ContentReader& content, const std::string& target,
                         std::optional<FileReplacement>& renamePending,
                         std::optional<EntryOutcome>& refused) {
+    // A file the registration uses is hashed as it is written.
+    writtenContent_.reset();
+    std::optional<win::Sha256Hasher> hash;
+    const std::string identity = FileIdentity(target);
+    if (std::find(registrationFiles_.begin(), registrationFiles_.end(), identity) !=
+        registrationFiles_.end()) {
+      hash.emplace();
+      hash->Open();
+    }
     win::FileHandle created = CreateNewTarget(target);
     if (!created && IsLinkAt(target)) return {CopyResult::kWriteFailed, kTargetIsNoPlainFile};
     if (!created && win::FileExistsQuiet(target)) {
@@ -328,8 +342,10 @@ class ArchiveRun {
         outcome.systemError = replacement.CreateTemporary();
       }
       if (!outcome.systemError) {
-        outcome = CopyContent(content, replacement.File(), buffer_, pumpWhileCopying_);
+        outcome = CopyContent(content, replacement.File(), buffer_, pumpWhileCopying_,
+                              hash ? &*hash : nullptr);
         if (outcome.result == CopyResult::kDone) {
+          if (hash) writtenContent_ = ContentHex(*hash);
           outcome.systemError = replacement.Commit();
           if (outcome.systemError) outcome.result = CopyResult::kWriteFailed;
           if (!outcome.systemError) NoteFile(target, "replaced", replacement.Stamp());
@@ -353,7 +369,9 @@ class ArchiveRun {
       refused = Stop(FolderError(folder));
       return {CopyResult::kWriteFailed, 0};
     }
-    const CopyOutcome outcome = WriteNewFile(content, created, buffer_, pumpWhileCopying_);
+    const CopyOutcome outcome =
+        WriteNewFile(content, created, buffer_, pumpWhileCopying_, hash ? &*hash : nullptr);
+    if (hash && outcome.result == CopyResult::kDone) writtenContent_ = ContentHex(*hash);
     NoteFile(target, "created", StampOf(created.get()));  // also when cut to 0 bytes
     if (outcome.result != CopyResult::kDone) messages_.Written.Add(FileIdentity(target), 0);
     return outcome;
@@ -377,11 +395,20 @@ class ArchiveRun {
   };
   FolderMacroExpander macros_;  // the folders behind the macros, asked for once per archive
   std::wstring entry_;          // the log line's beginning for the entry at hand
+  std::vector<std::string> registrationFiles_;  // their identities (product::kRegistrationFiles)
+  // The SHA-256 of what the last attempt wrote into a registration file ("" when hashing failed).
+  std::optional<std::string> writtenContent_;
   bool wrote_ = false;          // the entry at hand's file was written
   bool replaced_ = false;       // ... over an existing file
 };
 
 }  // namespace
+
+std::string FileIdentity(const std::string& path) {
+  std::string identity = win::FullPath(path).value_or(path);
+  CharUpperBuffA(identity.data(), static_cast<DWORD>(identity.size()));
+  return identity;
+}
 
 void UnpackArchive(const std::string& archivePath, RunState& state, TMessages& messages,
                    bool overwrite, InstallView& view, base::ProgramLog& log) {

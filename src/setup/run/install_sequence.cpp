@@ -146,7 +146,8 @@ bool RunInstall(RunState& state, InstallView& view, ProductRegistry& registry,
     view.SetGaugePosition(dt::ToGauge(state.TotalBytes, state.TotalBytes));
     view.SetGaugeVisible(false);
     view.SetFileLabel(L"Регистрация библиотек программы...");
-    view.ToolsStarted(RegisterProduct(registry, state, messages.Written.TotalKiB(), log, messages.Record));
+    view.ToolsStarted(RegisterProduct(registry, state, messages.Written.TotalKiB(), messages.Written,
+                                      log, messages.Record));
   }
   messages.Record.Flush();
 

@@ -6,6 +6,7 @@
 
 #include "core/install_record.h"
 #include "core/product.h"
+#include "base/profile_file.h"
 #include "base/program_log.h"
 #include "base/shared_files.h"
 #include "win32/files.h"
@@ -92,10 +93,45 @@ std::optional<LoggedKey> CreateLoggedKey(ProductRegistry& registry, const std::s
   return LoggedKey(std::move(key), name, relative, log, record);
 }
 
-// Starts a registration tool and logs its command line and whether it started.
-void StartTool(const std::string& path, const std::string& arguments, base::StartedTools& started,
-               base::ProgramLog& log, base::RecordWriter& record) {
+// A file of the registration as this run wrote it, held (nobody may write, rename or delete it)
+// and checked to hold exactly what the run wrote into it, so that an ordinary user who can write
+// the installation folder cannot swap it before the elevated run starts or reads it. Null, and
+// logged why, otherwise.
+win::FileHandle HoldWritten(const std::string& path, const WrittenFiles& written,
+                            base::ProgramLog& log) {
+  const auto content = written.ContentOf(FileIdentity(path));
+  if (!content) {
+    log.WriteAnsi("not used: \"" + path + "\" is no file this run wrote");
+    return {};
+  }
+  win::FileHandle file = win::HoldPlainFile(path);
+  if (!file) {
+    log.WriteAnsi("not used: \"" + path + "\" cannot be held (system error " +
+                  std::to_string(GetLastError()) + ")");
+    return {};
+  }
+  const auto digest = win::Sha256OfWholeFile(file.get());
+  if (!digest || dt::Sha256Hex(*digest) != *content) {
+    log.WriteAnsi("not used: \"" + path + "\" is not what this run wrote there");
+    return {};
+  }
+  return file;
+}
+
+// Starts a registration tool on a file, both held as this run wrote them until the tool ends, and
+// logs its command line and whether it started.
+void StartTool(const std::string& path, const std::string& argumentFile,
+               const std::string& arguments, const WrittenFiles& written,
+               base::StartedTools& started, base::ProgramLog& log, base::RecordWriter& record) {
   const std::string commandLine = "\"" + path + "\" " + arguments;
+  std::vector<win::FileHandle> held;
+  for (const std::string& file : {path, argumentFile}) {
+    held.push_back(HoldWritten(file, written, log));
+    if (!held.back()) {
+      log.WriteAnsi("tool not started: " + commandLine);
+      return;
+    }
+  }
   Announce(record, dt::kRecordToolPending, {commandLine});
   win::KernelHandle process = base::StartProgram(path, arguments, /*minimised=*/true);
   if (process) record.Note(dt::kRecordTool, {commandLine});
@@ -105,7 +141,7 @@ void StartTool(const std::string& path, const std::string& arguments, base::Star
     return;
   }
   log.WriteAnsi("tool started: " + commandLine);
-  started.push_back({commandLine, std::move(process)});
+  started.push_back({commandLine, std::move(process), std::move(held)});
 }
 
 void WriteLoggedIniValue(const std::string& ini, const std::string& key, const std::string& value,
@@ -164,17 +200,6 @@ class SystemProductRegistry final : public ProductRegistry {
   }
 };
 
-// The SHA-256 of a file, as the record keeps it; nothing when it cannot be read.
-std::optional<std::string> HashOfFile(const std::string& path) {
-  const win::FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                         OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-  LARGE_INTEGER size{};
-  if (!file || !GetFileSizeEx(file.get(), &size)) return std::nullopt;
-  const auto digest = win::Sha256OfFile(file.get(), static_cast<std::uint64_t>(size.QuadPart));
-  if (!digest) return std::nullopt;
-  return dt::Sha256Hex(*digest);
-}
-
 std::string Quoted(const std::string& text) {
   return "\"" + text + "\"";
 }
@@ -196,7 +221,8 @@ std::string LocalDateText() {
 }
 
 base::StartedTools RegisterProduct(ProductRegistry& registry, const RunState& state,
-                                   std::uint32_t estimatedSizeKiB, base::ProgramLog& log,
+                                   std::uint32_t estimatedSizeKiB, const WrittenFiles& written,
+                                   base::ProgramLog& log,
                                    base::RecordWriter& record) {
   const std::string& installFolder = state.InstallFolder;
   // In the program's own registry view: the 32-bit program's entry goes to the 32-bit view,
@@ -229,7 +255,7 @@ base::StartedTools RegisterProduct(ProductRegistry& registry, const RunState& st
   const std::string folder = installFolder + "\\";
   // The files that the uninstaller will run, load or read elevated: it checks them against these.
   for (const char* name : {product::kRegisterTool, product::kLibrary, product::kTypeLibrary}) {
-    if (const auto hash = HashOfFile(folder + name)) {
+    if (const auto hash = written.ContentOf(FileIdentity(folder + name))) {
       record.Note(dt::kRecordSha256, {folder + name, *hash});
     }
   }
@@ -242,10 +268,10 @@ base::StartedTools RegisterProduct(ProductRegistry& registry, const RunState& st
     }
   }
   base::StartedTools started;
-  StartTool(folder + product::kRegisterTool, "/s " + Quoted(folder + product::kLibrary), started,
-            log, record);
-  StartTool(folder + product::kTypeLibraryTool, Quoted(folder + product::kTypeLibrary), started,
-            log, record);
+  StartTool(folder + product::kRegisterTool, folder + product::kLibrary,
+            "/s " + Quoted(folder + product::kLibrary), written, started, log, record);
+  StartTool(folder + product::kTypeLibraryTool, folder + product::kTypeLibrary,
+            Quoted(folder + product::kTypeLibrary), written, started, log, record);
   const std::string ini = folder + product::kUninstallerIni;
   WriteLoggedIniValue(ini, product::kIniTitleKey, state.ProgramTitle, log, record);
   WriteLoggedIniValue(ini, product::kIniFolderKey, installFolder, log, record);
@@ -258,11 +284,9 @@ bool WriteIniValue(const std::string& iniPath, const std::string& section, const
   // The full path, so that the profile functions never take a relative path for a name in the
   // Windows folder.
   const std::string path = win::FullPath(iniPath).value_or(iniPath);
-  if (!win::FileExistsQuiet(path)) {
-    const win::FileHandle created(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                              FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!created) return false;
-  }
+  // Never through a link: the file itself, held while the profile functions write it by name.
+  const win::FileHandle held = base::HoldProfileFile(path, /*create=*/true);
+  if (!held) return false;
   const bool written =
       WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), path.c_str()) != 0;
   WritePrivateProfileStringA(nullptr, nullptr, nullptr, path.c_str());  // flush

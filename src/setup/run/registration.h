@@ -12,6 +12,7 @@
 #include "base/program_log.h"
 #include "base/record_writer.h"
 #include "base/started_programs.h"
+#include "setup/run/run_result.h"
 #include "setup/run/run_state.h"
 #include "win32/handles.h"
 
@@ -42,16 +43,20 @@ class ProductRegistry {
 ProductRegistry& SystemRegistry();
 
 // Records the product, starts its registration tools and writes "Uninstaller.ini", in that order.
+// A tool starts only from the file this run wrote (`written` has the SHA-256 of what it wrote
+// into each), held unchangeable from its check until the program ends, and only on a file the
+// run wrote, held alike; otherwise it is not started, and the log says why.
 // Keys, tools and INI values that fail are skipped silently (and logged); a value that cannot be
 // written into an opened key raises, and what follows is skipped. estimatedSizeKiB is what the
 // run wrote (the uninstall entry's "EstimatedSize"). Returns the tools it started, which are not
 // waited for here.
 // Each key level created, each value written, the INI keys and the tools started go to the
-// record, as do the SHA-256 of the two files the uninstaller will run or load; the record is
+// record, as do the SHA-256 of the files the uninstaller will run, load or read, when the run
+// wrote them; the record is
 // anchored in the uninstall entry ("InstallRecord") as the last registry write. A record that
 // cannot be written raises the write error about it, before the change it announces.
 base::StartedTools RegisterProduct(ProductRegistry& registry, const RunState& state,
-                                   std::uint32_t estimatedSizeKiB,
+                                   std::uint32_t estimatedSizeKiB, const WrittenFiles& written,
                                    base::ProgramLog& log = base::NoLog(),
                                    base::RecordWriter& record = base::NoRecord());
 

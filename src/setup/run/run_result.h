@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 
 #include "setup/run/run_record.h"
@@ -26,6 +27,18 @@ class WrittenFiles {
     for (const auto& entry : sizes_) total += entry.second;
     return total;
   }
+  // The SHA-256 (hex) of the content the run wrote into a file that its registration starts or
+  // hands to a tool, taken as it was written: a tool starts only from that content. Empty for a
+  // file written without it.
+  void SetContent(const std::string& identity, std::string sha256) {
+    content_[identity] = std::move(sha256);
+  }
+  std::optional<std::string> ContentOf(const std::string& identity) const {
+    const auto found = content_.find(identity);
+    if (found == content_.end() || found->second.empty()) return std::nullopt;
+    return found->second;
+  }
+
   // The total in KiB, rounded up, at most the largest 32-bit value.
   std::uint32_t TotalKiB() const {
     const std::uint64_t kib = (TotalBytes() + 1023) / 1024;
@@ -34,7 +47,13 @@ class WrittenFiles {
 
  private:
   std::map<std::string, std::uint64_t> sizes_;
+  std::map<std::string, std::string> content_;
 };
+
+// What names a written file whatever the letter case of its path: its full path in upper case.
+// (Asking the file system for the file's volume and index would cost as much as writing a small
+// file again under Wine.)
+std::string FileIdentity(const std::string& path);
 
 struct TMessages {
   // The error that ended an archive run, as shown to the user; empty while all goes well. Set by

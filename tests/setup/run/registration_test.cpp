@@ -5,7 +5,9 @@
 #include <cstdio>
 #include <stdexcept>
 
+#include "core/install_record.h"
 #include "install_fixture.h"
+#include "win32/sha256.h"
 #include "win32/registry.h"
 
 namespace {
@@ -57,12 +59,20 @@ class RegisterProductTest : public testing_support::InstallFixture {
     CreateDirectoryA((temp / "Program Files").c_str(), nullptr);
     CreateDirectoryA(target.c_str(), nullptr);
   }
-  // Puts the command-line recorder into the installation folder under both tool names.
+  // Puts the command-line recorder into the installation folder under both tool names, and the
+  // files they register, as a run writes them (their content hashed as written).
   void InstallTools(const std::string& folder) {
-    const std::string recorder = testing_support::FromUnixPath(RECORDER_EXE);
-    CopyFileA(recorder.c_str(), (folder + "\\REGSVR32.EXE").c_str(), FALSE);
-    CopyFileA(recorder.c_str(), (folder + "\\RegTypLib.exe").c_str(), FALSE);
+    const std::string recorder = ReadFileBytes(testing_support::FromUnixPath(RECORDER_EXE));
+    for (const auto& [name, content] : {std::pair<std::string, std::string>{"REGSVR32.EXE", recorder},
+                                        {"RegTypLib.exe", recorder},
+                                        {"KORVU50.DLL", "library"},
+                                        {"kdatasetint.tlb", "MSFT type library"}}) {
+      testing_support::WriteFileBytes(folder + "\\" + name, content);
+      written.SetContent(setup::FileIdentity(folder + "\\" + name),
+                         dt::Sha256Hex(*win::Sha256(content)));
+    }
   }
+  setup::WrittenFiles written;  // what the run wrote, as the registration is told
   // The tools are not waited for: poll for their records.
   static std::string AwaitRecord(const std::string& path) {
     for (int i = 0; i < 300 && !Exists(path); ++i) Sleep(50);
@@ -72,7 +82,7 @@ class RegisterProductTest : public testing_support::InstallFixture {
 
 TEST_F(RegisterProductTest, WritesKeysToolsAndIniInOrder) {
   RecordingRegistry registry;
-  setup::RegisterProduct(registry, state, 4321);
+  setup::RegisterProduct(registry, state, 4321, written);
   const std::string today = setup::LocalDateText();
   const std::string u =
       "\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Korvu v5.02 build Ostelan | ";
@@ -104,7 +114,7 @@ TEST_F(RegisterProductTest, WritesKeysToolsAndIniInOrder) {
 TEST_F(RegisterProductTest, RealRegistryValuesAndToolCommandLinesWithBlanks) {
   if (HasOther64BitView()) RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, KEY_WOW64_64KEY, 0);
   InstallTools(target);
-  setup::RegisterProduct(setup::SystemRegistry(), state, 70000);
+  setup::RegisterProduct(setup::SystemRegistry(), state, 70000, written);
   // The date is read after the run: at midnight it may be one day on.
   SYSTEMTIME now;
   GetLocalTime(&now);
@@ -143,7 +153,7 @@ TEST_F(RegisterProductTest, ATrailingBackslashDoublesInEveryPath) {
   state.InstallFolder = target + "\\";
   InstallTools(target);
   RecordingRegistry registry;
-  setup::RegisterProduct(registry, state, 0);
+  setup::RegisterProduct(registry, state, 0, written);
   EXPECT_EQ(registry.writes.at(12),
             "SOFTWARE\\Fendaro\\Korvu\\5.0 | GeoDictionary = " + target + "\\\\Maps\\GeoDict.DCT");
   EXPECT_EQ(AwaitRecord(target + "\\REGSVR32.EXE.cmdline"),
@@ -156,7 +166,7 @@ TEST_F(RegisterProductTest, ASecondRunKeepsOtherIniSectionsAndReplacesItsKeys) {
   testing_support::WriteFileBytes(target + "\\Uninstaller.ini",
                                   "[other]\r\nkeep=1\r\n[program]\r\nProgName=old\r\nExtra=2\r\n");
   RecordingRegistry registry;
-  setup::RegisterProduct(registry, state, 0);
+  setup::RegisterProduct(registry, state, 0, written);
   const std::string ini = ReadFileBytes(target + "\\Uninstaller.ini");
   EXPECT_NE(ini.find("[other]\r\nkeep=1"), std::string::npos) << ini;
   EXPECT_NE(ini.find("ProgName=Korvu v5.02 build Ostelan"), std::string::npos) << ini;
@@ -169,7 +179,7 @@ TEST_F(RegisterProductTest, AFailedValueWriteRaisesAndSkipsTheRest) {
   RecordingRegistry registry;
   registry.failOn = "GeoDictionary";
   try {
-    setup::RegisterProduct(registry, state, 0);
+    setup::RegisterProduct(registry, state, 0, written);
     FAIL() << "no error";
   } catch (const std::runtime_error& e) {
     EXPECT_STREQ(e.what(), "Failed to set data for 'GeoDictionary'");
@@ -180,11 +190,45 @@ TEST_F(RegisterProductTest, AFailedValueWriteRaisesAndSkipsTheRest) {
   EXPECT_FALSE(Exists(target + "\\Uninstaller.ini"));
 }
 
+// An ordinary user who can write the installation folder swaps a tool, or the library it is
+// handed, after the run wrote them: the elevated run starts neither. A tool started holds its
+// files unchangeable for as long as it may run.
+TEST_F(RegisterProductTest, ToolsStartOnlyOnTheFilesTheRunWrote) {
+  InstallTools(target);
+  const std::string recorder = ReadFileBytes(target + "\\REGSVR32.EXE");
+  testing_support::WriteFileBytes(target + "\\REGSVR32.EXE", recorder + "planted");
+  testing_support::WriteFileBytes(target + "\\kdatasetint.tlb", "planted");
+  RecordingRegistry registry;
+  setup::RegisterProduct(registry, state, 0, written);
+  Sleep(1000);
+  EXPECT_FALSE(Exists(target + "\\REGSVR32.EXE.cmdline"));
+  EXPECT_FALSE(Exists(target + "\\RegTypLib.exe.cmdline"));
+
+  // The same files as written: both start, and their files stay as they are meanwhile.
+  InstallTools(target);
+  base::StartedTools started = setup::RegisterProduct(registry, state, 0, written);
+  EXPECT_EQ(started.size(), 2u);
+  EXPECT_FALSE(DeleteFileA((target + "\\KORVU50.DLL").c_str()));
+  EXPECT_FALSE(MoveFileA((target + "\\REGSVR32.EXE").c_str(), (target + "\\old.exe").c_str()));
+  EXPECT_NE(AwaitRecord(target + "\\REGSVR32.EXE.cmdline"), "<missing>");
+  base::WaitForTools(started, std::chrono::seconds(10), base::NoLog(), {});
+  started.clear();
+  EXPECT_TRUE(DeleteFileA((target + "\\KORVU50.DLL").c_str()));
+
+  // A file this run did not write is not used either.
+  DeleteFileA((target + "\\REGSVR32.EXE.cmdline").c_str());
+  DeleteFileA((target + "\\RegTypLib.exe.cmdline").c_str());
+  written = setup::WrittenFiles();
+  setup::RegisterProduct(registry, state, 0, written);
+  Sleep(1000);
+  EXPECT_FALSE(Exists(target + "\\RegTypLib.exe.cmdline"));
+}
+
 TEST_F(RegisterProductTest, KeysThatCannotBeOpenedAreSkippedSilently) {
   InstallTools(target);
   RecordingRegistry registry;
   registry.refuseKeys = true;
-  setup::RegisterProduct(registry, state, 0);
+  setup::RegisterProduct(registry, state, 0, written);
   EXPECT_TRUE(registry.writes.empty());
   EXPECT_NE(AwaitRecord(target + "\\RegTypLib.exe.cmdline"), "<missing>");
   EXPECT_TRUE(Exists(target + "\\Uninstaller.ini"));
@@ -196,7 +240,7 @@ TEST_F(RegisterProductTest, ARelativeFolderGetsItsIniThereNotInTheWindowsFolder)
   SetCurrentDirectoryA((temp / "Program Files").c_str());
   state.InstallFolder = "Korvu";
   RecordingRegistry registry;
-  setup::RegisterProduct(registry, state, 0);
+  setup::RegisterProduct(registry, state, 0, written);
   SetCurrentDirectoryA(previous);
   EXPECT_NE(ReadFileBytes(target + "\\Uninstaller.ini").find("InstallDir=Korvu\r\n"),
             std::string::npos);

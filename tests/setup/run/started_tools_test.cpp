@@ -29,9 +29,9 @@ TEST(WaitForTools, LogsExitCodesAndLeavesALateToolRunning) {
   base::StartedTools tools;
   // hold_file.exe without arguments ends at once with exit code 2; with them it waits for the
   // event.
-  tools.push_back({"quick", base::StartProgram(holder, "", true)});
+  tools.push_back({"quick", base::StartProgram(holder, "", true), {}});
   tools.push_back(
-      {"slow", base::StartProgram(holder, "\"" + temp / "held" + "\" " + event, true)});
+      {"slow", base::StartProgram(holder, "\"" + temp / "held" + "\" " + event, true), {}});
   ASSERT_TRUE(tools[0].process && tools[1].process);
 
   int pumps = 0;
