@@ -8,9 +8,11 @@ namespace {
 enum class LevelState { kHeld, kMissing, kRefused };
 
 // Opens the level itself, not what a link there leads to; sharing everything but its deletion
-// (and so its renaming) for as long as the handle lives.
+// (and so its renaming) for as long as the handle lives. The handle asks for traversal too: an
+// open with attribute access alone leaves no sharing mode behind, and so would stop no rename.
 LevelState Open(const std::string& level, bool mayBeLink, win::FileHandle& held) {
-  held.reset(CreateFileA(level.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+  held.reset(CreateFileA(level.c_str(), FILE_TRAVERSE | FILE_READ_ATTRIBUTES,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE,
                          nullptr, OPEN_EXISTING,
                          FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   if (!held) {
@@ -89,9 +91,12 @@ bool StandsIn(const std::wstring& folder, HANDLE child) {
 }  // namespace
 
 std::optional<std::string> HeldFolders::Hold(const std::string& installFolder,
-                                             const std::string& folder) {
+                                             const std::string& folder, bool complete) {
+  // Only the installation folder and what lies below it: "C:\\Korvu2" is not below "C:\\Korvu".
   if (installFolder.empty() || folder.size() < installFolder.size() ||
-      Upper(folder.substr(0, installFolder.size())) != Upper(installFolder)) {
+      Upper(folder.substr(0, installFolder.size())) != Upper(installFolder) ||
+      (folder.size() > installFolder.size() && installFolder.back() != '\\' &&
+       folder[installFolder.size()] != '\\')) {
     return std::nullopt;
   }
   // The installation folder itself (a drive's root keeps its backslash), then each level below
@@ -99,6 +104,7 @@ std::optional<std::string> HeldFolders::Hold(const std::string& installFolder,
   // levels are in the record's "link" lines); every level below it is the run's own.
   std::string root = installFolder;
   while (root.size() > 3 && root.back() == '\\') root.pop_back();
+  root_ = Upper(root);
   std::vector<std::string> levels{root};
   for (std::size_t i = installFolder.size(); i <= folder.size(); ++i) {
     const bool ends = i == folder.size() || folder[i] == '\\';
@@ -114,10 +120,11 @@ std::optional<std::string> HeldFolders::Hold(const std::string& installFolder,
       continue;
     }
     Level level;
-    switch (Open(levels[i], /*mayBeLink=*/i == 0, level.handle)) {
+    switch (Open(levels[i], /*mayBeLink=*/i == 0 && installFolderMayBeLink_, level.handle)) {
       case LevelState::kHeld:
         break;
       case LevelState::kMissing:
+        if (complete) return levels[i];
         return std::nullopt;
       case LevelState::kRefused:
         return levels[i];
@@ -134,7 +141,13 @@ bool HeldFolders::Contains(const std::string& folder, HANDLE file) const {
   std::string key = Upper(folder);
   while (key.size() > 3 && key.back() == '\\') key.pop_back();
   const auto found = held_.find(key);
-  return found == held_.end() || StandsIn(found->second.finalPath, file);
+  if (found == held_.end()) {
+    // Inside the installation folder, only a held level is known to be the run's own.
+    const bool inside = !root_.empty() && (key == root_ || key.rfind(root_ + "\\", 0) == 0 ||
+                                           (root_.size() == 3 && key.rfind(root_, 0) == 0));
+    return !inside;
+  }
+  return StandsIn(found->second.finalPath, file);
 }
 
 void HeldFolders::Release(const std::string& folder) {

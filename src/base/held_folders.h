@@ -28,13 +28,20 @@ class HeldFolders {
   // level that cannot be held: a link, junction or any other reparse point below the installation
   // folder, a level that is not in the held level above it, or one that cannot be opened. A file
   // where a level should be ends the walk as a missing level does: making the folder fails, and
-  // the caller reports that.
-  std::optional<std::string> Hold(const std::string& installFolder, const std::string& folder);
+  // the caller reports that. With `complete`, a missing level is one that cannot be held: every
+  // level must be there (a folder just made that is gone again was renamed away).
+  std::optional<std::string> Hold(const std::string& installFolder, const std::string& folder,
+                                  bool complete = false);
 
   // Whether `file`, made or opened by name in `folder`, stands in that held folder: false when it
-  // was reached through a link the folder became since it was held. True for a folder not held
-  // (outside the installation folder) and where the system cannot tell.
+  // was reached through a link the folder became since it was held, and for a folder inside the
+  // installation folder that is not held. True for a folder outside the installation folder and
+  // where the system cannot tell.
   bool Contains(const std::string& folder, HANDLE file) const;
+
+  // Whether the installation folder itself may be a link (by default it may: an administrator may
+  // make it one on purpose). A folder this process made for the run may not.
+  void InstallFolderMayBeLink(bool may) { installFolderMayBeLink_ = may; }
 
   // Lets go of `folder` and every held level below it, so that it can be removed.
   void Release(const std::string& folder);
@@ -45,6 +52,8 @@ class HeldFolders {
     std::wstring finalPath;  // as the system names the held folder; empty when it cannot
   };
   std::map<std::string, Level> held_;  // by level, in upper case
+  std::string root_;                   // the installation folder, in upper case
+  bool installFolderMayBeLink_ = true;
 };
 
 }  // namespace base

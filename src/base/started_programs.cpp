@@ -17,8 +17,13 @@ win::KernelHandle StartProgram(const std::string& path, const std::string& argum
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = minimised ? SW_SHOWMINIMIZED : SW_SHOWNORMAL;
   std::string commandLine = "\"" + path + "\" " + arguments;
+  // In the system folder, not the caller's: the distribution's folder, which others may write,
+  // is no place for a program started elevated to look for its DLLs.
+  char system[MAX_PATH];
+  const UINT length = GetSystemDirectoryA(system, MAX_PATH);
+  const char* folder = length > 0 && length < MAX_PATH ? system : nullptr;
   PROCESS_INFORMATION started{};
-  if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+  if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder,
                       &startup, &started)) {
     return {};
   }

@@ -61,7 +61,8 @@ class Removal {
       const DWORD attributes = GetFileAttributesA(Ansi(level.path).c_str());
       const bool linkNow = attributes != INVALID_FILE_ATTRIBUTES &&
                            (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
-      if (linkNow && !level.wasLink) blockedBelow_.push_back(key);
+      // Only an anchored line may say that a level was a link already at the installation.
+      if (linkNow && (!level.wasLink || !level.anchored)) blockedBelow_.push_back(key);
     }
   }
 
@@ -190,7 +191,7 @@ class Removal {
     if (checked.state != FileState::kUnchanged) {
       return Keep("file", path, "changed since the installation");
     }
-    Delete(path, std::move(checked));
+    Delete(path, place, std::move(checked));
   }
 
   // Gives back the uses the record counted; true when the file may go (its count is gone and the
@@ -226,7 +227,7 @@ class Removal {
   // Through the checked handle. A file in use is tried again for a while, each time through a
   // new handle that must reach the same file as the one checked (a name that leads elsewhere by
   // then is not followed), then left to the next restart.
-  void Delete(const std::string& path, CheckedFile checked) {
+  void Delete(const std::string& path, dt::Place place, CheckedFile checked) {
     unsigned long error = checked.deletable ? system_.DeleteChecked(checked.handle.get(), path)
                                             : ERROR_SHARING_VIOLATION;
     // Asked only now: under Wine it costs as much as the delete.
@@ -256,11 +257,15 @@ class Removal {
           return LeftToTheRestart(path);
         }
         error = GetLastError();
+      } else if (place == dt::Place::kInstallFolder) {
+        // Never left to the restart by its name there: a user who can write the installation
+        // folder could make a level of that path a link by then, and the deletion, as SYSTEM,
+        // would follow it. A failure: the next run tries again.
+        log_.WriteAnsi("in use: \"" + path + "\" could not be moved out of the reach of others");
       } else if (system_.DeleteAtRestart(path) == 0) {
-        // Deleted at the restart by its name: a link put on a level of its path by then would
-        // lead the deletion elsewhere (see MoveOutOfReach).
+        // The Windows and system folders are out of reach of others: by its name.
         log_.WriteAnsi("in use: \"" + path + "\" is deleted at the next restart, by its name (it " +
-                       "could not be moved out of the reach of others)");
+                       "could not be moved out of its volume)");
         return LeftToTheRestart(path);
       }
     }

@@ -8,6 +8,8 @@
 
 #include <cstdio>
 
+#include "win32/files.h"
+
 namespace setup {
 
 namespace {
@@ -25,6 +27,13 @@ win::FileHandle OpenTarget(const std::string& target, DWORD access) {
 bool IsPlainFile(const win::FileHandle& file, FILE_BASIC_INFO& basic) {
   return GetFileInformationByHandleEx(file.get(), FileBasicInfo, &basic, sizeof basic) &&
          !(basic.FileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
+}
+
+// A file with one name only: a second name (a hard link) could belong to a file of anybody's.
+bool HasOneName(const win::FileHandle& file) {
+  FILE_STANDARD_INFO standard{};
+  return GetFileInformationByHandleEx(file.get(), FileStandardInfo, &standard, sizeof standard) &&
+         standard.NumberOfLinks <= 1;
 }
 
 }  // namespace
@@ -48,7 +57,9 @@ DWORD FileReplacement::CheckTarget() {
     probe = OpenTarget(target_, GENERIC_WRITE | DELETE);
   }
   if (!probe) return GetLastError();
-  if (!IsPlainFile(probe, basic)) return kTargetIsNoPlainFile;
+  if (!IsPlainFile(probe, basic) || !HasOneName(probe) || (inFolder_ && !inFolder_(probe.get()))) {
+    return kTargetIsNoPlainFile;
+  }
   ReadAccessList(probe);
   return 0;
 }
@@ -101,16 +112,21 @@ const std::string& FileReplacement::ChooseTemporary() {
 DWORD FileReplacement::CreateTemporary() {
   Discard();
   win::FileHandle created(
-      CreateFileA(chosen_.c_str(), GENERIC_WRITE | WRITE_DAC, 0, nullptr, CREATE_NEW,
+      CreateFileA(chosen_.c_str(), GENERIC_WRITE | WRITE_DAC | DELETE, 0, nullptr, CREATE_NEW,
                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   if (!created) return GetLastError();
+  if (inFolder_ && !inFolder_(created.get())) {
+    win::DeleteOpened(created.get());  // made through a link: gone again as it closes
+    return kTargetIsNoPlainFile;
+  }
   file_ = std::move(created);
   temporary_ = chosen_;
   return 0;
 }
 
 DWORD FileReplacement::Commit() {
-  if (file_) {
+  if (!file_) return ERROR_INVALID_HANDLE;
+  if (!stamp_) {
     stamp_ = StampOf(file_.get());
     if (accessList_) {
       // A list of its own stays so; otherwise the folder's inheritable entries join it.
@@ -120,21 +136,18 @@ DWORD FileReplacement::Commit() {
                                                       : UNPROTECTED_DACL_SECURITY_INFORMATION),
           nullptr, nullptr, dacl_, nullptr);
     }
-    file_.reset();
   }
-  if (!MoveFileExA(temporary_.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-    return GetLastError();
-  }
+  if (!win::RenameOpened(file_.get(), target_, /*replace=*/true)) return GetLastError();
+  file_.reset();
   temporary_.clear();
   return 0;
 }
 
 void FileReplacement::Discard() {
+  if (file_) win::DeleteOpened(file_.get());  // goes as the handle closes
   file_.reset();
-  if (!temporary_.empty()) {
-    DeleteFileA(temporary_.c_str());
-    temporary_.clear();
-  }
+  temporary_.clear();
+  stamp_.reset();
 }
 
 }  // namespace setup

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -20,7 +21,10 @@ inline constexpr DWORD kTargetIsNoPlainFile = ERROR_CANT_ACCESS_FILE;
 
 class FileReplacement {
  public:
-  explicit FileReplacement(std::string target) : target_(std::move(target)) {}
+  // `inFolder` tells whether an opened file stands in the target's folder as the run holds it
+  // (HeldFolders::Contains); a file that does not was reached through a link.
+  explicit FileReplacement(std::string target, std::function<bool(HANDLE)> inFolder = {})
+      : target_(std::move(target)), inFolder_(std::move(inFolder)) {}
   // Deletes the temporary file unless it has taken the target's place.
   ~FileReplacement() { Discard(); }
   FileReplacement(const FileReplacement&) = delete;
@@ -30,7 +34,8 @@ class FileReplacement {
   // deletion with full sharing (reading its access list on the way) and closes it again, each
   // time the file itself, never what a link at its name leads to. 0, or the system error of that
   // open (ERROR_SHARING_VIOLATION or ERROR_LOCK_VIOLATION while another program holds it), or
-  // kTargetIsNoPlainFile for a link, junction or folder at the name.
+  // kTargetIsNoPlainFile for a link, junction or folder at the name, a file with more than one
+  // name (a hard link could lead to a file of anybody's), or one outside the held folder.
   DWORD CheckTarget();
 
   // Picks the temporary file's name before it is made, so that it can be recorded first:
@@ -39,26 +44,29 @@ class FileReplacement {
   // Discards a temporary file made before.
   const std::string& ChooseTemporary();
   // Creates the temporary file under the name chosen, as a new file (never through a link) that
-  // nobody else may open meanwhile. 0, or the system error of the creation (ERROR_FILE_EXISTS
-  // when the name was taken since).
+  // nobody else may open meanwhile, held until it takes the target's place or goes. 0, or the
+  // system error of the creation (ERROR_FILE_EXISTS when the name was taken since;
+  // kTargetIsNoPlainFile when it was made outside the held folder, and then it is gone again).
   DWORD CreateTemporary();
   // The temporary file, open for writing from its start.
   const win::FileHandle& File() const { return file_; }
 
-  // Gives the temporary file the target's access list, closes it and renames it over the target.
-  // 0 once the target holds the new content; otherwise the system error of the rename, the target
-  // is as it was and the temporary file waits for another Commit.
+  // Gives the temporary file the target's access list and renames it over the target through its
+  // own handle (whatever its name leads to by then). 0 once the target holds the new content;
+  // otherwise the system error of the rename, the target is as it was and the temporary file
+  // waits for another Commit.
   DWORD Commit();
   // The new content's size and last-write time, read through its handle before the rename.
   const std::optional<FileStamp>& Stamp() const { return stamp_; }
 
-  // Closes and deletes the temporary file, if one is left.
+  // Deletes the temporary file through its handle, if one is left.
   void Discard();
 
  private:
   void ReadAccessList(const win::FileHandle& target);
 
   std::string target_;
+  std::function<bool(HANDLE)> inFolder_;
   std::string chosen_;     // the temporary file's name, chosen before it is made
   std::string temporary_;  // the temporary file made; empty while there is none
   win::FileHandle file_;
