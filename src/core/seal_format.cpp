@@ -66,4 +66,25 @@ std::optional<Seal> DecodeSeal(std::span<const std::uint8_t> block) {
   return seal;
 }
 
+std::optional<std::uint64_t> FindSealBlock(const PeImage& image, std::string& problem) {
+  const PeSection* found = nullptr;
+  for (const PeSection& section : image.sections) {
+    if (section.Name() != kSealSectionName) continue;
+    if (found) {
+      problem = std::string("more than one ") + kSealSectionName + " section";
+      return std::nullopt;
+    }
+    found = &section;
+  }
+  if (!found) {
+    problem = std::string("no ") + kSealSectionName + " section";
+    return std::nullopt;
+  }
+  if (found->rawSize < kSealSize || found->virtualSize < kSealSize) {
+    problem = std::string("the ") + kSealSectionName + " section is too small for a seal";
+    return std::nullopt;
+  }
+  return found->rawPointer;
+}
+
 }  // namespace dt

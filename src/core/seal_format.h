@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "core/bundle_format.h"
@@ -67,5 +68,10 @@ SealBlock EncodeSeal(const Seal& seal);
 // state or archive bit not defined, a reserved byte not zero, an archive not named with a size or
 // hash not 0, or an unsealed block that names an archive).
 std::optional<Seal> DecodeSeal(std::span<const std::uint8_t> block);
+
+// Where the seal's block lies in a program's file: at the start of the raw data of its section
+// kSealSectionName. Nothing, with the reason in `problem`, when the image has no such section or
+// more than one, or the section holds fewer than kSealSize bytes in the file or in memory.
+std::optional<std::uint64_t> FindSealBlock(const PeImage& image, std::string& problem);
 
 }  // namespace dt

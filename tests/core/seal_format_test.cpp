@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "support/fake_pe.h"
+
 namespace {
 
 using dt::Seal;
@@ -123,6 +125,42 @@ TEST(SealFormat, RefusesUndefinedStatesAndArchiveBits) {
   SealBlock named = dt::EncodeSeal(Sealed(std::nullopt, Archive(3, 3)));
   named[16] = 0;
   EXPECT_FALSE(dt::DecodeSeal(named));
+}
+
+std::optional<std::uint64_t> SealBlockIn(const std::string& file, std::string& problem) {
+  dt::MemorySource source(file);
+  const auto image = dt::ReadPeImage(source, problem);
+  if (!image) return std::nullopt;
+  return dt::FindSealBlock(*image, problem);
+}
+
+TEST(SealFormat, TheBlockLiesAtTheStartOfTheProgramsSealSection) {
+  using testing_support::PutU32;
+  for (const bool is64 : {false, true}) {
+    std::string problem;
+    EXPECT_EQ(SealBlockIn(testing_support::FakeSetup(is64), problem), 0x400u) << problem;
+    EXPECT_FALSE(SealBlockIn(testing_support::FakePe(is64), problem));
+    EXPECT_EQ(problem, "no .dtseal section");
+
+    const std::size_t table =
+        testing_support::kFakePeOffset + 24 + testing_support::FakeOptionalHeaderSize(is64);
+    std::string twice = testing_support::FakeSetup(is64);
+    twice.replace(table + 80, 8, std::string(".dtseal\0", 8));
+    EXPECT_FALSE(SealBlockIn(twice, problem));
+    EXPECT_EQ(problem, "more than one .dtseal section");
+
+    // Too small for a block in the file, or in memory.
+    for (const std::size_t field : {table + 40 + 16, table + 40 + 8}) {
+      std::string small = testing_support::FakeSetup(is64);
+      PutU32(small, field, dt::kSealSize - 1);
+      EXPECT_FALSE(SealBlockIn(small, problem));
+      EXPECT_EQ(problem, "the .dtseal section is too small for a seal");
+    }
+    // A longer name is another section.
+    std::string longer = testing_support::FakeSetup(is64);
+    longer[table + 40 + 7] = 'x';
+    EXPECT_FALSE(SealBlockIn(longer, problem));
+  }
 }
 
 }  // namespace
