@@ -21,6 +21,35 @@ constexpr std::uint16_t kMaxSections = 96;  // the loader's own limit
 
 }  // namespace
 
+void PeChecksum::Add(std::uint64_t offset, std::span<const std::byte> bytes) {
+  const std::uint64_t end = offset + bytes.size();
+  const std::uint64_t fieldEnd = checksumOffset_ + 4;
+  if (offset < fieldEnd && end > checksumOffset_) {  // the CheckSum field counts as zero
+    if (offset < checksumOffset_) {
+      Add(offset, bytes.first(static_cast<std::size_t>(checksumOffset_ - offset)));
+    }
+    if (end > fieldEnd) Add(fieldEnd, bytes.subspan(static_cast<std::size_t>(fieldEnd - offset)));
+    return;
+  }
+  // A byte at an even offset is a word's low byte, at an odd one its high byte. The folding is
+  // done once, at the end: the sum of 2^32 bytes stays far below 2^64.
+  std::uint64_t low = 0, high = 0;
+  std::size_t i = 0;
+  if (offset % 2 == 1 && !bytes.empty()) high += std::to_integer<std::uint8_t>(bytes[i++]);
+  for (; i + 1 < bytes.size(); i += 2) {
+    low += std::to_integer<std::uint8_t>(bytes[i]);
+    high += std::to_integer<std::uint8_t>(bytes[i + 1]);
+  }
+  if (i < bytes.size()) low += std::to_integer<std::uint8_t>(bytes[i]);
+  sum_ += low + (high << 8);
+}
+
+std::uint32_t PeChecksum::Finish(std::uint64_t fileSize) const {
+  std::uint64_t sum = sum_;
+  while (sum > 0xFFFF) sum = (sum & 0xFFFF) + (sum >> 16);
+  return static_cast<std::uint32_t>(sum + fileSize);
+}
+
 bool ReadAt(ByteSource& file, std::uint64_t offset, std::span<std::byte> dst) {
   if (!file.Seek(offset)) return false;
   std::size_t got = 0;
@@ -69,6 +98,8 @@ std::optional<PeImage> ReadPeImage(ByteSource& file, std::string& problem) {
     return fail("the PE optional header is cut short");
   }
   const std::uint32_t headersSize = U32(&head[24 + 60]);  // SizeOfHeaders
+  image.checksumOffset = peOffset + 24 + 64;
+  image.checksum = U32(&head[24 + 64]);
   const std::uint32_t directoryCount = U32(&head[24 + countField]);
   if (directoryCount > kSecurityDirectory && optionalSize >= securityEnd) {
     std::array<std::byte, 8> security;
@@ -87,11 +118,18 @@ std::optional<PeImage> ReadPeImage(ByteSource& file, std::string& problem) {
     if (!ReadAt(file, table + std::uint64_t{i} * kSectionHeaderSize, section)) {
       return fail("the PE section table is cut short");
     }
-    const std::uint32_t rawSize = U32(&section[16]);
-    const std::uint32_t rawPointer = U32(&section[20]);
-    if (rawSize != 0) {
-      image.imageEnd = std::max(image.imageEnd, std::uint64_t{rawPointer} + rawSize);
+    PeSection entry;
+    std::transform(section.begin(), section.begin() + 8, entry.rawName.begin(),
+                   [](std::byte b) { return static_cast<char>(b); });
+    entry.virtualSize = U32(&section[8]);
+    entry.virtualAddress = U32(&section[12]);
+    entry.rawSize = U32(&section[16]);
+    entry.rawPointer = U32(&section[20]);
+    if (entry.rawSize != 0) {
+      image.imageEnd =
+          std::max(image.imageEnd, std::uint64_t{entry.rawPointer} + entry.rawSize);
     }
+    image.sections.push_back(entry);
   }
   return image;
 }

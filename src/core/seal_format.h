@@ -20,6 +20,8 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
+#include <string>
 #include <string_view>
 
 #include "core/bundle_format.h"
@@ -58,12 +60,18 @@ constexpr SealBlock UnsealedBlock() {
   return block;
 }
 
-// The block for a seal.
+// The block for a seal. An unsealed seal names no archive: its block is UnsealedBlock(), whatever
+// its `archives` hold.
 SealBlock EncodeSeal(const Seal& seal);
 
-// The seal in a block; nothing when the block is not one (another magic, a state or archive bit
-// not defined, a reserved byte not zero, an archive not named with a size or hash not 0, or an
-// unsealed block that names an archive).
+// The seal in a block; nothing when the block is not one (not kSealSize bytes, another magic, a
+// state or archive bit not defined, a reserved byte not zero, an archive not named with a size or
+// hash not 0, or an unsealed block that names an archive).
 std::optional<Seal> DecodeSeal(std::span<const std::uint8_t> block);
+
+// Where the seal's block lies in a program's file: at the start of the raw data of its section
+// kSealSectionName. Nothing, with the reason in `problem`, when the image has no such section or
+// more than one, or the section holds fewer than kSealSize bytes in the file or in memory.
+std::optional<std::uint64_t> FindSealBlock(const PeImage& image, std::string& problem);
 
 }  // namespace dt

@@ -1,9 +1,14 @@
-// A minimal Windows executable in memory, for tests of the one-file installer's layout: the DOS
-// header, the PE headers (PE32 or PE32+, 16 data directories) and two sections of raw data.
+// A minimal Windows executable in memory, for tests of the one-file installer's layout and of
+// the seal: the DOS header, the PE headers (PE32 or PE32+, 16 data directories) and two sections
+// of raw data; a stand-in Setup.exe has a third, .dtseal, with the seal's block.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
+
+#include "core/pe_image.h"
+#include "core/seal_format.h"
 
 namespace testing_support {
 
@@ -51,6 +56,46 @@ inline std::string FakePe(bool is64, bool odd = false) {
     PutU32(pe, s + 20, raw[i][1]);
   }
   return pe;
+}
+
+// Where the optional header's CheckSum field of a fake image lies.
+inline constexpr std::size_t kFakeChecksumField = kFakePeOffset + 24 + 64;
+inline constexpr std::size_t kFakeSealOffset = 0x400;
+
+// Sets the CheckSum field to the file's PE checksum, as the linker does.
+inline std::string WithPeChecksum(std::string file) {
+  PutU32(file, kFakeChecksumField, 0);
+  dt::PeChecksum sum(kFakeChecksumField);
+  sum.Add(0, file);
+  PutU32(file, kFakeChecksumField, sum.Finish(file.size()));
+  return file;
+}
+
+// A stand-in Setup.exe: headers of 0x200 bytes, .text at 0x200 (0x200 bytes), .dtseal at 0x400
+// (0x200 bytes, 0x80 in memory) starting with `block`, .data at 0x600 (0x100 bytes, 0x103 when
+// `odd`); the image ends at 0x700. The CheckSum field is set, as mingw-w64's linker sets it,
+// unless `checksum` is false (then 0).
+inline std::string FakeSetup(bool is64, const dt::SealBlock& block = dt::UnsealedBlock(),
+                             bool checksum = true, bool odd = false) {
+  std::string pe = FakePe(is64, odd);
+  const std::string tail = pe.substr(0x400);  // .data's raw bytes
+  pe.resize(0x400);
+  pe += std::string(0x200, '\0');
+  std::copy(block.begin(), block.end(), pe.begin() + kFakeSealOffset);
+  pe += tail;
+  PutU16(pe, kFakePeOffset + 6, 3);  // sections
+  const std::size_t table = kFakePeOffset + 24 + FakeOptionalHeaderSize(is64);
+  // .data moves to the third entry, at 0x600; .dtseal takes the second.
+  pe.replace(table + 80, 40, pe.substr(table + 40, 40));
+  PutU32(pe, table + 80 + 20, 0x600);
+  pe.replace(table + 40, 40, std::string(40, '\0'));
+  pe.replace(table + 40, 7, ".dtseal");
+  PutU32(pe, table + 40 + 8, 0x80);        // VirtualSize
+  PutU32(pe, table + 40 + 12, 0x2000);     // VirtualAddress
+  PutU32(pe, table + 40 + 16, 0x200);      // SizeOfRawData
+  PutU32(pe, table + 40 + 20, 0x400);      // PointerToRawData
+  PutU32(pe, table + 40 + 36, 0xC0000040); // initialised data, read, write
+  return checksum ? WithPeChecksum(pe) : pe;
 }
 
 // Signs an image the way a signing tool lays it out: zero bytes up to a multiple of 8, then a

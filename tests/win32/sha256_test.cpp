@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "core/install_record.h"
+#include "core/sha256.h"
 #include "support/temp_folder.h"
 #include "win32/handles.h"
 
@@ -44,6 +47,31 @@ TEST(Sha256, AFileThroughItsHandleHashesAsItsBytesAndKeepsItsPosition) {
   ASSERT_TRUE(SetFilePointerEx(file.get(), LARGE_INTEGER{}, &now, FILE_CURRENT));
   EXPECT_EQ(now.QuadPart, end.QuadPart);
   EXPECT_FALSE(win::Sha256OfFile(INVALID_HANDLE_VALUE, 1));
+  EXPECT_EQ(win::CngHash::Live(), 0);
+  EXPECT_EQ(win::CngAlgorithm::Live(), 0);
+}
+
+// The installer's own SHA-256 (the processor's SHA instructions where it has them, else the
+// portable code) against the system's, on the same bytes.
+TEST(Sha256, OurOwnAgreesWithTheSystemsOnRandomBytesOfManySizes) {
+  RecordProperty("sha_instructions", dt::Sha256UsesShaInstructions() ? "yes" : "no");
+  std::mt19937 random(1251);
+  std::vector<std::size_t> sizes;
+  for (std::size_t n = 0; n <= 192; ++n) sizes.push_back(n);
+  for (std::size_t n : {255, 256, 1000, 4096, 65535, 65536, 65537, 1 << 20, (1 << 20) + 9}) {
+    sizes.push_back(n);
+  }
+  for (int i = 0; i < 16; ++i) sizes.push_back(random() % 300000);
+  for (const std::size_t n : sizes) {
+    std::string bytes(n, '\0');
+    for (char& c : bytes) c = static_cast<char>(random() & 0xFF);
+    const auto system = win::Sha256(bytes);
+    ASSERT_TRUE(system) << n << " bytes";
+    ASSERT_EQ(dt::Sha256Hex(dt::Sha256Of(bytes)), dt::Sha256Hex(*system)) << n << " bytes";
+    ASSERT_EQ(dt::Sha256Hex(dt::Sha256Of(bytes, dt::Sha256Engine::kPortable)),
+              dt::Sha256Hex(*system))
+        << n << " bytes, portable";
+  }
   EXPECT_EQ(win::CngHash::Live(), 0);
   EXPECT_EQ(win::CngAlgorithm::Live(), 0);
 }
