@@ -47,6 +47,14 @@ std::string Upper(std::string text) {
   return text;
 }
 
+// A folder as a level's name: no trailing backslash, but a drive's root keeps its own ("C:" alone
+// would name the drive's current folder).
+std::string LevelName(std::string folder) {
+  while (folder.size() > 3 && folder.back() == '\\') folder.pop_back();
+  if (folder.size() == 2 && folder[1] == ':') folder += '\\';
+  return folder;
+}
+
 // The path the system gives for an open file or folder; empty when it cannot.
 std::wstring FinalPath(HANDLE handle) {
   std::wstring path(MAX_PATH, L'\0');
@@ -102,8 +110,7 @@ std::optional<std::string> HeldFolders::Hold(const std::string& installFolder,
   // The installation folder itself (a drive's root keeps its backslash), then each level below
   // it. The installation folder may be a link an administrator made on purpose (its path's
   // levels are in the record's "link" lines); every level below it is the run's own.
-  std::string root = installFolder;
-  while (root.size() > 3 && root.back() == '\\') root.pop_back();
+  const std::string root = LevelName(installFolder);
   root_ = Upper(root);
   std::vector<std::string> levels{root};
   for (std::size_t i = installFolder.size(); i <= folder.size(); ++i) {
@@ -138,8 +145,7 @@ std::optional<std::string> HeldFolders::Hold(const std::string& installFolder,
 }
 
 bool HeldFolders::Contains(const std::string& folder, HANDLE file) const {
-  std::string key = Upper(folder);
-  while (key.size() > 3 && key.back() == '\\') key.pop_back();
+  const std::string key = Upper(LevelName(folder));
   const auto found = held_.find(key);
   if (found == held_.end()) {
     // Inside the installation folder, only a held level is known to be the run's own.
@@ -151,8 +157,7 @@ bool HeldFolders::Contains(const std::string& folder, HANDLE file) const {
 }
 
 void HeldFolders::Release(const std::string& folder) {
-  std::string key = Upper(folder);
-  while (key.size() > 3 && key.back() == '\\') key.pop_back();
+  const std::string key = Upper(LevelName(folder));
   for (auto it = held_.lower_bound(key); it != held_.end();) {
     const std::string& level = it->first;
     if (level != key && level.rfind(key + "\\", 0) != 0) {

@@ -257,15 +257,14 @@ class Removal {
           return LeftToTheRestart(path);
         }
         error = GetLastError();
-      } else if (place == dt::Place::kInstallFolder) {
-        // Never left to the restart by its name there: a user who can write the installation
-        // folder could make a level of that path a link by then, and the deletion, as SYSTEM,
-        // would follow it. A failure: the next run tries again.
-        log_.WriteAnsi("in use: \"" + path + "\" could not be moved out of the reach of others");
       } else if (system_.DeleteAtRestart(path) == 0) {
-        // The Windows and system folders are out of reach of others: by its name.
-        log_.WriteAnsi("in use: \"" + path + "\" is deleted at the next restart, by its name (it " +
-                       "could not be moved out of its volume)");
+        // By its name, as the last resort: a link put on a level of its path by then would lead
+        // the deletion elsewhere (see MoveOutOfReach). The log says so.
+        log_.WriteAnsi("in use: \"" + path + "\" is deleted at the next restart by its name: it " +
+                       "could not be moved out of the reach of others (" +
+                       (place == dt::Place::kInstallFolder ? "its holder denies it"
+                                                           : "another volume, or its holder") +
+                       ")");
         return LeftToTheRestart(path);
       }
     }

@@ -32,9 +32,6 @@ std::wstring Quoted(const std::string& ansiPath) {
   return L"\"" + win::AnsiToWide(ansiPath) + L"\"";
 }
 
-std::wstring OpenError(const std::string& archive) {
-  return L"Ошибка чтения архива: " + Quoted(archive) + L".";
-}
 std::wstring FormatError(const std::string& archive) {
   return L"Ошибка в формате архива: " + Quoted(archive) + L".";
 }
@@ -138,13 +135,12 @@ class ArchiveRun {
     entry_ = L"entry " + Quoted(item.Name);
     const std::string folder = macros_.Expand(parts.folder);
     // No level below the installation folder is used through a link: the existing levels are
-    // checked and held before anything is made below them, the new ones once made.
-    const bool inInstallFolder = IsInstallFolderEntry(parts.folder);
-    if (const auto link = HoldFolder(inInstallFolder, folder)) return Stop(FolderError(*link));
+    // checked and held before anything is made below them, each new one as soon as it is made.
+    if (const auto link = HoldFolder(folder)) return Stop(FolderError(*link));
     if (!win::DirectoryExistsQuiet(folder)) {
       if (const auto refused = MakeFolder(folder)) return *refused;
       if (!win::DirectoryExistsQuiet(folder)) return Stop(FolderError(folder));
-      if (const auto link = HoldFolder(inInstallFolder, folder)) return Stop(FolderError(*link));
+      if (const auto link = HoldFolder(folder, /*complete=*/true)) return Stop(FolderError(*link));
     }
     const std::string target = folder + "\\" + parts.file;
     entry_ += L" -> " + Quoted(target);
@@ -223,10 +219,10 @@ class ArchiveRun {
 
   // Creates a missing folder level by level, each announced in the record. Nothing when the
   // folder may be used; otherwise what became of the entry.
-  // The level that could not be held, if any (HeldFolders).
-  std::optional<std::string> HoldFolder(bool inInstallFolder, const std::string& folder) {
-    if (!inInstallFolder) return std::nullopt;
-    return messages_.Folders.Hold(state_.InstallFolder, folder);
+  // The level that could not be held, if any (HeldFolders): every folder in the installation
+  // folder, whatever macro or stored path names it. With `complete`, every level must be there.
+  std::optional<std::string> HoldFolder(const std::string& folder, bool complete = false) {
+    return messages_.Folders.Hold(state_.InstallFolder, folder, complete);
   }
 
   std::optional<EntryOutcome> MakeFolder(const std::string& folder) {
@@ -235,6 +231,14 @@ class ArchiveRun {
     win::CreateFolderLevels(
         folder,
         [&](const std::string& level) {
+          // The level above, made a moment ago, held before anything is made in it. (Where it is
+          // no folder, making this one fails, and that is reported.)
+          const std::string above = dt::SplitPath(level).folder;
+          if (!refused && win::DirectoryExistsQuiet(above)) {
+            if (const auto link = HoldFolder(above, /*complete=*/true)) {
+              refused = Stop(FolderError(*link));
+            }
+          }
           if (!refused) refused = AnnounceOrAsk(dt::kRecordFolderPending, level);
           return !refused;
         },
@@ -326,10 +330,12 @@ class ArchiveRun {
       hash.emplace();
       hash->Open();
     }
+    const std::string folder = dt::SplitPath(target).folder;
     win::FileHandle created = CreateNewTarget(target);
     if (!created && IsLinkAt(target)) return {CopyResult::kWriteFailed, kTargetIsNoPlainFile};
     if (!created && win::FileExistsQuiet(target)) {
-      FileReplacement& replacement = renamePending.emplace(target);
+      FileReplacement& replacement = renamePending.emplace(
+          target, [this, folder](HANDLE file) { return messages_.Folders.Contains(folder, file); });
       CopyOutcome outcome{CopyResult::kWriteFailed, replacement.CheckTarget()};
       if (!outcome.systemError) {
         // Named in the record before it exists: a run ended from outside while it is written
@@ -363,7 +369,6 @@ class ArchiveRun {
     }
     // A held folder that was empty may have become a junction in place: a file made through it
     // is not in the folder the run holds. It goes again, through its handle, and the run stops.
-    const std::string folder = dt::SplitPath(target).folder;
     if (!messages_.Folders.Contains(folder, created.get())) {
       win::DeleteOpened(created.get());
       refused = Stop(FolderError(folder));
@@ -404,6 +409,10 @@ class ArchiveRun {
 
 }  // namespace
 
+std::wstring ArchiveOpenError(const std::string& archive) {
+  return L"Ошибка чтения архива: " + Quoted(archive) + L".";
+}
+
 std::string FileIdentity(const std::string& path) {
   std::string identity = win::FullPath(path).value_or(path);
   CharUpperBuffA(identity.data(), static_cast<DWORD>(identity.size()));
@@ -421,7 +430,7 @@ void UnpackArchive(const ArchiveSource& source, RunState& state, TMessages& mess
   const std::unique_ptr<dt::ByteSource> opened = source.Open();
   if (!opened) {
     const DWORD systemError = GetLastError();
-    messages.Error = OpenError(archivePath);
+    messages.Error = ArchiveOpenError(archivePath);
     log.Write(L"archive " + Quoted(archivePath) + L" cannot be read: " + messages.Error +
               L" (system error " + std::to_wstring(systemError) + L")");
     return;

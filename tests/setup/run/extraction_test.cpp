@@ -191,6 +191,18 @@ TEST_F(UnpackArchiveTest, NothingBelowTheInstallationFolderIsUsedThroughALink) {
   EXPECT_EQ(ReadFileBytes(leadsTo), "original");
 }
 
+// The levels a run writes into are held for its length: the user who can write the installation
+// folder cannot rename one away (and put a link at its name) meanwhile.
+TEST_F(UnpackArchiveTest, TheLevelsARunWritesIntoCannotBeRenamedMeanwhile) {
+  WriteArchive("a.dt", {{"%InstallDir%\\Maps\\Deep\\GeoDict.DCT", "dictionary"}});
+  Unpack(true);
+  EXPECT_EQ(messages.Error, L"");
+  EXPECT_FALSE(MoveFileA((target + "\\Maps").c_str(), (target + "\\Maps aside").c_str()));
+  EXPECT_FALSE(MoveFileA((target + "\\Maps\\Deep").c_str(), (target + "\\Deep").c_str()));
+  messages.Folders = base::HeldFolders();  // the run's end lets them go
+  EXPECT_TRUE(MoveFileA((target + "\\Maps").c_str(), (target + "\\Maps aside").c_str()));
+}
+
 TEST_F(UnpackArchiveTest, PayloadReadErrors) {
   const std::string target1 = target + "\\empty.txt";
   // A payload of size 0 whose target does not exist.
