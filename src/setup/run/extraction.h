@@ -11,6 +11,9 @@
 
 namespace setup {
 
+// The error of an archive that cannot be opened or read: "Ошибка чтения архива: "<archive>".".
+std::wstring ArchiveOpenError(const std::string& archive);
+
 // Unpacks the archive at archivePath into the run's installation folder (state.InstallFolder) and
 // the folders its other macros name: per entry the folder macros are expanded, the folder is
 // created, and the file is written (replacing an existing one when overwrite is set, keeping it

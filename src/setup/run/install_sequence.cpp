@@ -7,6 +7,7 @@
 #include "core/path_places.h"
 #include "core/product.h"
 #include "setup/run/disk_space.h"
+#include "setup/run/distribution_check.h"
 #include "setup/run/extraction.h"
 #include "setup/run/path_lengths.h"
 #include "setup/run/run_result.h"
@@ -63,6 +64,11 @@ base::RecordWriter OpenRecord(const RunState& state, base::ProgramLog& log) {
                            state.FoldersMade, log);
 }
 
+// The run's archives: a sealed program's through its check, the others where they lie.
+ArchiveSources ArchivesOfRun(const RunState& state) {
+  return state.Check ? state.Check->Sources() : ArchivesOfThisProgram(state.SourceDir);
+}
+
 }  // namespace
 
 FolderStep PrepareInstallFolder(RunState& state, const std::string& folder) {
@@ -85,7 +91,7 @@ std::wstring FolderStepLogLine(const FolderStep& step) {
 
 std::optional<Outcome> PrepareRun(RunState& state, const std::string& folder, InstallView& view,
                                   base::ProgramLog& log) {
-  return PrepareRun(state, folder, ArchivesOfThisProgram(state.SourceDir), view, log);
+  return PrepareRun(state, folder, ArchivesOfRun(state), view, log);
 }
 
 std::optional<Outcome> PrepareRun(RunState& state, const std::string& folder,
@@ -122,7 +128,7 @@ std::optional<Outcome> PrepareRun(RunState& state, const std::string& folder,
 }
 
 bool RunInstall(RunState& state, InstallView& view, base::ProgramLog& log) {
-  return RunInstall(state, view, SystemRegistry(), ArchivesOfThisProgram(state.SourceDir), log);
+  return RunInstall(state, view, SystemRegistry(), ArchivesOfRun(state), log);
 }
 
 bool RunInstall(RunState& state, InstallView& view, ProductRegistry& registry,
@@ -132,7 +138,18 @@ bool RunInstall(RunState& state, InstallView& view, ProductRegistry& registry,
 
 bool RunInstall(RunState& state, InstallView& view, ProductRegistry& registry,
                 const ArchiveSources& archives, base::ProgramLog& log) {
+  // Nothing is written before a sealed distribution's check has passed.
+  if (state.Check && !state.Check->Await(view, log)) {
+    if (view.Aborted()) log.Write(L"the run was cancelled");
+    return false;
+  }
   TMessages messages;
+  // A folder this process made for the run is a plain folder: if it is a link by now, somebody
+  // else made it one, and the run does not follow it.
+  const std::string installFolder = UpperFullPath(state.InstallFolder);
+  messages.Folders.InstallFolderMayBeLink(std::none_of(
+      state.FoldersMade.begin(), state.FoldersMade.end(),
+      [&](const MadeFolder& made) { return UpperFullPath(made.path) == installFolder; }));
   messages.Record = OpenRecord(state, log);
   messages.Pending = base::PendingRenames::Read();
   state.TotalBytes = static_cast<std::int64_t>(archives.programFiles->Size()) +

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,8 @@
 #include "setup/run/run_record.h"
 
 namespace setup {
+
+class DistributionCheck;
 
 struct RunState {
   // The folder that holds Setup.exe, without trailing backslashes.
@@ -28,9 +31,13 @@ struct RunState {
   // folder browser opened on the typed folder. The record names those of the folder it installs
   // into.
   std::vector<MadeFolder> FoldersMade;
+  // A sealed program's check of its archives, started with the program; the run and the checks
+  // before it read the archives only through it. Null for a program without a seal.
+  std::shared_ptr<DistributionCheck> Check;
 };
 
-// The state of a run of the running program: SourceDir is the folder that holds it.
+// The state of a run of the running program: SourceDir is the folder that holds it; a sealed
+// program starts the check of its archives here.
 RunState StateOfThisProgram();
 
 }  // namespace setup
