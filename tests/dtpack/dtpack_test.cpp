@@ -183,6 +183,35 @@ TEST_F(DtpackTest, UnpackNeverLeavesItsFolder) {
   std::ostringstream out, err;
   EXPECT_EQ(dtpack::Unpack(root_ / "e.dt", root_ / "out", out, err), 1);
   EXPECT_FALSE(fs::exists(root_ / "escape.txt"));
+  EXPECT_NE(err.str().find("entry 1 (%InstallDir%\\..\\..\\escape.txt): holds the part \"..\""),
+            std::string::npos)
+      << err.str();
+}
+
+TEST_F(DtpackTest, UnpackChecksEveryEntryBeforeWritingAny) {
+  // "%InstallDir%\<an absolute path>": a slash starts the path anew below the folder.
+  const std::string absolute = "%InstallDir%\\" + (root_ / "escaped").generic_string();
+  Write("mixed.dt", dt::BuildArchive({{"%InstallDir%\\fine.txt", "fine"},
+                                      {absolute, "absolute"},
+                                      {"%InstallDir%\\also-fine.txt", "fine too"},
+                                      {"%InstallDir%\\a/../../../up", "climbing"}}));
+  std::ostringstream out, err;
+  EXPECT_EQ(dtpack::Unpack(root_ / "mixed.dt", root_ / "out", out, err), 1);
+  EXPECT_FALSE(fs::exists(root_ / "escaped"));
+  EXPECT_FALSE(fs::exists(root_ / "up"));
+  EXPECT_FALSE(fs::exists(root_ / "out"));  // not even the folder
+  EXPECT_EQ(out.str(), "");
+  EXPECT_NE(err.str().find("entry 2 (" + absolute + "): holds a slash"), std::string::npos)
+      << err.str();
+  EXPECT_NE(err.str().find("entry 4 (%InstallDir%\\a/../../../up): holds a slash"),
+            std::string::npos)
+      << err.str();
+  EXPECT_EQ(err.str().find("fine"), std::string::npos) << err.str();
+
+  // A drive stays a folder of its letter.
+  Write("drive.dt", dt::BuildArchive({{"C:\\Korvu\\x.dll", "x"}}));
+  EXPECT_EQ(dtpack::Unpack(root_ / "drive.dt", root_ / "out", out, err), 0) << err.str();
+  EXPECT_EQ(Read(root_ / "out/C/Korvu/x.dll"), "x");
 }
 
 // A one-file installer of a stand-in Setup.exe with two small archives.
@@ -227,6 +256,33 @@ TEST_F(DtpackBundleTest, BundlesThenListsVerifiesAndUnpacksEachArchive) {
   EXPECT_EQ(dtpack::Verify(root_ / "system-only.exe", only), 0);
   EXPECT_EQ(only.str(), "SystemFiles.dt: ok: 1 entries\n");
 }
+
+TEST_F(DtpackBundleTest, UnpackWritesNoArchiveWhenOneIsRefused) {
+  system = Write("SystemFiles.dt", dt::BuildArchive({{"%System32%\\a?.dll", "system"}}));
+  Bundle(root_ / "one.exe");
+  std::ostringstream out, err;
+  EXPECT_EQ(dtpack::Unpack(root_ / "one.exe", root_ / "out", out, err), 1);
+  EXPECT_FALSE(fs::exists(root_ / "out"));
+  EXPECT_NE(err.str().find("one.exe\\SystemFiles.dt\": entry 1 (%System32%\\a?.dll): holds '?'"),
+            std::string::npos)
+      << err.str();
+}
+
+#ifndef _WIN32
+// The C++ runtime on Windows reports no links of the file system as such: this runs on Linux.
+TEST_F(DtpackBundleTest, UnpackRefusesALinkInItsFolderThatCouldLeadOut) {
+  Bundle(root_ / "one.exe");
+  fs::create_directories(root_ / "out/SystemFiles");
+  fs::create_directories(root_ / "elsewhere");
+  fs::create_directory_symlink(root_ / "elsewhere", root_ / "out/SystemFiles/System32");
+  std::ostringstream out, err;
+  EXPECT_EQ(dtpack::Unpack(root_ / "one.exe", root_ / "out", out, err), 1);
+  EXPECT_TRUE(fs::is_empty(root_ / "elsewhere"));
+  EXPECT_FALSE(fs::exists(root_ / "out/ProgramFiles"));
+  EXPECT_NE(err.str().find("SystemFiles/System32\" is a symbolic link"), std::string::npos)
+      << err.str();
+}
+#endif
 
 TEST_F(DtpackBundleTest, RefusesWhatCannotBecomeAOneFileInstallerAndWritesNothing) {
   Bundle(root_ / "one.exe");

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <fstream>
 #include <functional>
 #include <vector>
 
@@ -10,36 +9,14 @@
 #include "core/archive_format.h"
 #include "core/archive_rules.h"
 #include "core/bundle_format.h"
-#include "core/cp1251.h"
 #include "core/stream_source.h"
-#include "core/text.h"
+#include "file_below.h"
+#include "unpack_rules.h"
 
 namespace dtpack {
 namespace fs = std::filesystem;
 
 namespace {
-
-// Where "dtpack unpack" puts a stored folder: each macro becomes a folder of its name below DIR
-// ("%InstallDir%\Maps" -> DIR/InstallDir/Maps), a drive "C:" becomes "C". Nothing (refused) for a
-// path that would leave DIR.
-std::optional<fs::path> LocalTarget(const fs::path& dir, const std::string& stored) {
-  std::string path = stored;
-  for (const std::string_view macro : dt::kFolderMacros) {
-    path = dt::ReplaceAll(path, macro, macro.substr(1, macro.size() - 2));
-  }
-  if (path.size() >= 2 && path[1] == ':') path.erase(1, 1);
-  fs::path target = dir;
-  std::string_view rest = path;
-  while (!rest.empty()) {
-    const std::size_t slash = rest.find('\\');
-    const std::string_view part = rest.substr(0, slash);
-    if (part == "..") return std::nullopt;
-    if (!part.empty() && part != ".") target /= fs::u8path(dt::Cp1251ToUtf8(part));
-    if (slash == std::string_view::npos) break;
-    rest.remove_prefix(slash + 1);
-  }
-  return target;
-}
 
 // The directory of an opened archive; nothing, with a message, when its EntryCount is out of range.
 std::optional<dt::Directory> OpenDirectory(const std::string& shown, dt::ByteSource& source,
@@ -159,40 +136,62 @@ int VerifyOne(dt::ByteSource& source, const std::string& lead, std::ostream& out
   return problems == 0 ? 0 : 1;
 }
 
-// Unpacks one archive into dir, one line per file written.
-int UnpackOne(dt::ByteSource& source, const std::string& shown, const fs::path& dir,
-              std::ostream& out, std::ostream& err) {
+// Checks every entry of one archive before anything is written: one line for each entry that
+// unpack refuses, by its stored path or because a level it would be written through is a symbolic
+// link. `base` is the archive's own folder below `root` (empty for an archive file).
+int CheckOne(dt::ByteSource& source, const std::string& shown, const fs::path& root,
+             const fs::path& base, std::ostream& err) {
+  const auto directory = OpenDirectory(shown, source, err);
+  if (!directory) return 1;
+  int status = 0;
+  for (std::size_t i = 0; i < directory->items.size(); ++i) {
+    const auto& item = directory->items[i];
+    std::string why = UnpackRefusal(item.Name);
+    if (why.empty()) {
+      if (const auto link = LinkBelow(root, base / UnpackedPath(item.Name))) {
+        why = "\"" + ShowPath(*link) + "\" is a symbolic link, which could lead out of the folder";
+      }
+    }
+    if (why.empty()) continue;
+    err << "dtpack: \"" << shown << "\": entry " << i + 1 << " (" << ShowStored(item.Name)
+        << "): " << why << '\n';
+    status = 1;
+  }
+  return status;
+}
+
+// Unpacks one archive below root, into its folder `base`; one line per file written.
+int UnpackOne(dt::ByteSource& source, const std::string& shown, const fs::path& root,
+              const fs::path& base, std::ostream& out, std::ostream& err) {
   const auto directory = OpenDirectory(shown, source, err);
   if (!directory) return 1;
   std::vector<std::byte> buffer(1 << 16);
   int status = 0;
   for (const auto& item : directory->items) {
-    const std::string shown = ShowStored(item.Name);
-    const auto target = LocalTarget(dir, item.Name);
+    const std::string stored = ShowStored(item.Name);
+    const fs::path relative = base / UnpackedPath(item.Name);
     const auto size = dt::ReadPayloadSize(source, item);
     auto content = size ? dt::ContentReader::Open(source, item, *size) : std::nullopt;
-    if (!target || !content) {
-      err << "dtpack: " << shown << ": "
-          << (target ? "the payload cannot be read" : "leaves the unpacking folder") << '\n';
+    std::string why;
+    auto file = content ? FileBelow::Create(root, relative, why) : std::nullopt;
+    if (!file) {
+      err << "dtpack: " << stored << ": " << (content ? why : "the payload cannot be read") << '\n';
       status = 1;
       continue;
     }
-    std::error_code ec;
-    fs::create_directories(target->parent_path(), ec);
-    std::ofstream file(*target, std::ios::binary | std::ios::trunc);
     std::optional<std::size_t> n;
-    while (file && (n = content->Next(buffer)) && *n > 0) {
-      file.write(reinterpret_cast<const char*>(buffer.data()), static_cast<std::streamsize>(*n));
+    while ((n = content->Next(buffer)) && *n > 0 && file->Write(std::span(buffer.data(), *n))) {
     }
-    file.close();
-    if (!file || !n) {
-      err << "dtpack: " << shown << ": "
-          << (n ? "cannot write \"" + ShowPath(*target) + "\"" : "the payload cannot be read")
+    const bool written = file->Close();
+    if (!n || !written) {
+      err << "dtpack: " << stored << ": "
+          << (n ? "cannot write \"" + ShowPath(root / relative) + "\""
+                : "the payload cannot be read")
           << '\n';
       status = 1;
       continue;
     }
-    out << ShowPath(*target) << '\n';
+    out << ShowPath(root / relative) << '\n';
   }
   return status;
 }
@@ -225,13 +224,30 @@ int Verify(const fs::path& archive, std::ostream& out) {
 }
 
 int Unpack(const fs::path& archive, const fs::path& root, std::ostream& out, std::ostream& err) {
+  // The archives of a one-file installer each get a folder: DIR/ProgramFiles, DIR/SystemFiles.
+  const auto base = [](std::string_view name) {
+    return name.empty() ? fs::path() : fs::path(name).stem();
+  };
+  // Every entry of every archive is checked before anything, DIR included, is written.
+  const int refused = ForEachArchive(
+      archive, err,
+      "dtpack: ", [&](dt::ByteSource& source, const std::string& shown, std::string_view name) {
+        return CheckOne(source, shown, root, base(name), err);
+      });
+  if (refused != 0) {
+    err << "dtpack: nothing unpacked\n";
+    return refused;
+  }
+  std::error_code ec;
+  fs::create_directories(root, ec);
+  if (ec) {
+    err << "dtpack: cannot create \"" << ShowPath(root) << "\": " << ec.message() << '\n';
+    return 1;
+  }
   return ForEachArchive(
       archive, err,
       "dtpack: ", [&](dt::ByteSource& source, const std::string& shown, std::string_view name) {
-        // The archives of a one-file installer each get a folder: DIR/ProgramFiles,
-        // DIR/SystemFiles.
-        const fs::path dir = name.empty() ? root : root / fs::path(name).stem();
-        return UnpackOne(source, shown, dir, out, err);
+        return UnpackOne(source, shown, root, base(name), out, err);
       });
 }
 
