@@ -33,4 +33,11 @@ win::FileHandle HoldProfileFile(const std::string& path, bool create) {
   return file;
 }
 
+bool WriteWhileHeld(win::FileHandle& held, const std::function<bool()>& write) {
+  if (write()) return true;
+  if (GetLastError() != ERROR_SHARING_VIOLATION) return false;
+  held.reset();
+  return write();
+}
+
 }  // namespace base

@@ -69,9 +69,11 @@ unsigned long RemovalSystem::DeleteIniKey(const std::string& ini, const std::str
                                           const std::string& key) {
   if (!win::FileExistsQuiet(ini)) return 0;
   // Never through a link: the file itself, held while the profile functions write it by name.
-  const win::FileHandle held = base::HoldProfileFile(ini, /*create=*/false);
+  win::FileHandle held = base::HoldProfileFile(ini, /*create=*/false);
   if (!held) return GetLastError();
-  return WritePrivateProfileStringA(section.c_str(), key.c_str(), nullptr, ini.c_str())
+  return base::WriteWhileHeld(held, [&] {
+           return WritePrivateProfileStringA(section.c_str(), key.c_str(), nullptr, ini.c_str()) != 0;
+         })
              ? 0
              : GetLastError();
 }

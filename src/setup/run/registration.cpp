@@ -285,12 +285,16 @@ bool WriteIniValue(const std::string& iniPath, const std::string& section, const
   // Windows folder.
   const std::string path = win::FullPath(iniPath).value_or(iniPath);
   // Never through a link: the file itself, held while the profile functions write it by name.
-  const win::FileHandle held = base::HoldProfileFile(path, /*create=*/true);
+  win::FileHandle held = base::HoldProfileFile(path, /*create=*/true);
   if (!held) return false;
-  const bool written =
-      WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), path.c_str()) != 0;
-  WritePrivateProfileStringA(nullptr, nullptr, nullptr, path.c_str());  // flush
-  return written;
+  return base::WriteWhileHeld(held, [&] {
+    const bool written =
+        WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), path.c_str()) != 0;
+    const DWORD error = GetLastError();
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, path.c_str());  // flush
+    SetLastError(error);
+    return written;
+  });
 }
 
 }  // namespace setup
