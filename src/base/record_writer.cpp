@@ -49,6 +49,12 @@ bool RecordWriter::Write(std::string_view kind,
   return false;
 }
 
+bool RecordWriter::WriteThrough(std::string_view kind,
+                                std::initializer_list<std::string_view> ansiFields) {
+  if (!Write(kind, ansiFields)) return false;
+  return !recording_ || FlushFileBuffers(file_.get());
+}
+
 bool RecordWriter::Flush() {
   if (!recording_ || pending_.empty()) return true;
   if (!file_) {

@@ -55,6 +55,9 @@ class RecordWriter {
   void NoteUtf8(std::string_view kind, const std::vector<std::string>& utf8Fields);
   // Writes what was noted; false when it cannot be written.
   bool Flush();
+  // A line written at once and through to the disk, with every line noted before it; false
+  // (GetLastError set) when it cannot be written or flushed.
+  bool WriteThrough(std::string_view kind, std::initializer_list<std::string_view> ansiFields);
   // The anchor for the record as it stands now (flushed first): its length and SHA-256.
   std::optional<std::string> Anchor();
   // Lets the file go (what was noted and not flushed is dropped).

@@ -91,7 +91,8 @@ std::optional<std::string> AddSharedUse(const std::string& fullPath, bool existe
   return before;
 }
 
-CountReturn ReturnSharedUses(const std::string& fullPath, int uses) {
+CountReturn ReturnSharedUses(const std::string& fullPath, int uses,
+                             const std::function<bool()>& beforeChange) {
   const win::RegKey key =
       win::OpenKey(HKEY_LOCAL_MACHINE, kSharedDllsKey, /*create=*/false, ProgramRegistryView());
   if (!key) return CountReturn::kUnusable;
@@ -99,6 +100,7 @@ CountReturn ReturnSharedUses(const std::string& fullPath, int uses) {
   if (win::ReadRawValue(key.get(), fullPath, value) != ERROR_SUCCESS) return CountReturn::kUnusable;
   const auto stored = UsableCount(value);
   if (!stored || stored->count == 0) return CountReturn::kUnusable;
+  if (beforeChange && !beforeChange()) return CountReturn::kFailed;
   if (stored->count <= static_cast<DWORD>(uses)) {
     return RegDeleteValueA(key.get(), fullPath.c_str()) == ERROR_SUCCESS ? CountReturn::kReleased
                                                                          : CountReturn::kFailed;

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -41,7 +42,11 @@ enum class CountReturn {
 };
 
 // Gives back `uses` uses of fullPath's count (the uninstaller, once per increment its record
-// holds), in the count's own type.
-CountReturn ReturnSharedUses(const std::string& fullPath, int uses);
+// holds), in the count's own type. `beforeChange`, when given, runs once the count is known to be
+// usable and before it changes (the uninstaller writes its record line there, so that a rerun
+// never gives the same uses back twice); false from it leaves the count as it was (kFailed, with
+// its GetLastError).
+CountReturn ReturnSharedUses(const std::string& fullPath, int uses,
+                             const std::function<bool()>& beforeChange = {});
 
 }  // namespace base

@@ -200,13 +200,28 @@ class Removal {
     if (file.shared->countLowered) {
       // A first run lowered it already.
     } else {
-      switch (base::ReturnSharedUses(path, file.shared->increments)) {
+      // The record says so, on the disk, before the count changes: a rerun never gives the same
+      // uses back twice, which would take them from other products. A record that cannot take
+      // the line leaves the count as it is, and the run fails.
+      bool recorded = true;
+      const auto lowering = base::ReturnSharedUses(path, file.shared->increments, [&] {
+        recorded = progress_.WriteThrough(dt::kRecordCountLowered, {path});
+        return recorded;
+      });
+      if (!recorded) {
+        const DWORD error = GetLastError();
+        log_.WriteAnsi("the installation record \"" + installation_.recordPath +
+                       "\" cannot take the line that the count of \"" + path +
+                       "\" is lowered (system error " + std::to_string(error) +
+                       "): the count stays");
+        Fail("shared count of", path, error);
+        return false;
+      }
+      switch (lowering) {
         case base::CountReturn::kLowered:
-          progress_.Write(dt::kRecordCountLowered, {path});
           Keep("file", path, "still used by other programs");
           return false;
         case base::CountReturn::kReleased:
-          progress_.Write(dt::kRecordCountLowered, {path});
           log_.WriteAnsi("shared file count released: \"" + path + "\"");
           break;
         case base::CountReturn::kUnusable:

@@ -279,6 +279,41 @@ TEST_F(RemovalTest, WhatOthersOwnStays) {
   DeleteFileA(systemFile.c_str());
 }
 
+// A user who keeps the record open, so that no progress line can be added, keeps a shared count
+// from being lowered: each run fails, and the run after the user lets go lowers it, once in all.
+TEST_F(RemovalTest, ASharedCountIsLoweredOnceInAll) {
+  const std::string shared = WindowsFolder() + "\\korvu-removal-test.dll";
+  const testing_support::RegistryValueGuard count(HKEY_LOCAL_MACHINE, base::kSharedDllsKey,
+                                                  shared);
+  WriteArchive("ProgramFiles.dt", {{"%InstallDir%\\a.txt", "a"},
+                                   {"%WinDir%\\korvu-removal-test.dll", "common"}});
+  Install();
+  base::AddSharedUse(shared, true);  // a second product uses it: 2 now
+  const auto countNow = [&] {
+    DWORD value = 0, size = sizeof value;
+    return RegGetValueA(HKEY_LOCAL_MACHINE, base::kSharedDllsKey, shared.c_str(), RRF_RT_REG_DWORD,
+                        nullptr, &value, &size) == ERROR_SUCCESS
+               ? value
+               : 0;
+  };
+  {
+    HANDLE reader = CreateFileA((target + "\\Uninstaller.dat").c_str(), GENERIC_READ,
+                                FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+    for (int run = 0; run < 2; ++run) {
+      SCOPED_TRACE("held, run " + std::to_string(run));
+      EXPECT_FALSE(Remove().failed.empty());
+    }
+    CloseHandle(reader);
+  }
+  EXPECT_EQ(countNow(), 2u);
+  EXPECT_TRUE(Remove().failed.empty());
+  EXPECT_FALSE(EntryThere());
+  EXPECT_EQ(countNow(), 1u);
+  EXPECT_EQ(ReadFileBytes(shared), "common");
+  DeleteFileA(shared.c_str());
+}
+
 // Whatever the record says, nothing outside the installation, Windows, system and fonts folders
 // is touched: a file the installer itself created elsewhere (a stored full path) stays, with its
 // count.
