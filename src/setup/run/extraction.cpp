@@ -95,16 +95,15 @@ CopyOutcome CopyContent(dt::ContentReader& content, const win::FileHandle& file,
   }
 }
 
-// Writes a file that did not exist. On a failed or short write, or a failed read, the file is
-// cut to 0 bytes: no file may look complete when it is not.
+// Writes a file that did not exist (made with DELETE access). On a failed or short write, or a
+// failed read, the file goes again, through the handle that wrote it, as the handle closes: a
+// file cut short would otherwise stay under the product's name, and a later run would take it
+// for somebody else's.
 CopyOutcome WriteNewFile(dt::ContentReader& content, const win::FileHandle& file,
                          std::vector<std::byte>& buffer,
                          const std::function<void()>& betweenBuffers, win::Sha256Hasher* hash) {
   const CopyOutcome outcome = CopyContent(content, file, buffer, betweenBuffers, hash);
-  if (outcome.result != CopyResult::kDone) {
-    SetFilePointer(file.get(), 0, nullptr, FILE_BEGIN);
-    SetEndOfFile(file.get());
-  }
+  if (outcome.result != CopyResult::kDone) win::DeleteOpened(file.get());
   return outcome;
 }
 
@@ -314,7 +313,7 @@ class ArchiveRun {
   }
 
   // One attempt at writing the target from its content's start. A file that is not there yet is
-  // made and written in place (and cut to 0 bytes when that fails: recorded with size 0); an
+  // made and written in place (and goes again when that fails: nothing recorded); an
   // existing one is replaced. When only the rename failed, the replacement is left in
   // renamePending. When the record refuses the temporary file's announcement, refused says what
   // became of the entry, and nothing was made.
@@ -376,9 +375,12 @@ class ArchiveRun {
     }
     const CopyOutcome outcome =
         WriteNewFile(content, created, buffer_, pumpWhileCopying_, hash ? &*hash : nullptr);
-    if (hash && outcome.result == CopyResult::kDone) writtenContent_ = ContentHex(*hash);
-    NoteFile(target, "created", StampOf(created.get()));  // also when cut to 0 bytes
-    if (outcome.result != CopyResult::kDone) messages_.Written.Add(FileIdentity(target), 0);
+    if (outcome.result == CopyResult::kDone) {
+      if (hash) writtenContent_ = ContentHex(*hash);
+      NoteFile(target, "created", StampOf(created.get()));
+    }
+    // Otherwise nothing is recorded: the file goes as `created` closes, and its announcement
+    // stays unconfirmed.
     return outcome;
   }
 
