@@ -81,8 +81,15 @@ bool RecordWriter::Flush() {
   return true;
 }
 
+bool RecordWriter::Sync() {
+  if (!Flush()) return false;
+  return !recording_ || !file_ || FlushFileBuffers(file_.get());
+}
+
 std::optional<std::string> RecordWriter::Anchor() {
-  if (!recording_ || !file_ || !Flush()) return std::nullopt;
+  // On the disk before the anchor that vouches for it: an anchor that outlives a power cut the
+  // record's tail does not would make the record look changed for good.
+  if (!recording_ || !file_ || !Sync()) return std::nullopt;
   const auto digest = win::Sha256OfFile(file_.get(), size_);
   if (!digest) return std::nullopt;
   return dt::FormatRecordAnchor(size_, dt::Sha256Hex(*digest));

@@ -58,7 +58,10 @@ class RecordWriter {
   // A line written at once and through to the disk, with every line noted before it; false
   // (GetLastError set) when it cannot be written or flushed.
   bool WriteThrough(std::string_view kind, std::initializer_list<std::string_view> ansiFields);
-  // The anchor for the record as it stands now (flushed first): its length and SHA-256.
+  // Writes what was noted and flushes the record to the disk (the end of a stage: a power cut
+  // then loses none of its lines); false when it cannot.
+  bool Sync();
+  // The anchor for the record as it stands now (synced first): its length and SHA-256.
   std::optional<std::string> Anchor();
   // Lets the file go (what was noted and not flushed is dropped).
   void Close() { file_.reset(); }

@@ -27,6 +27,7 @@ bool UnpackIfPresent(const ArchiveSource& archive, bool overwrite, RunState& sta
     return true;
   }
   UnpackArchive(archive, state, messages, overwrite, view, log);
+  messages.Record.Sync();  // the archive's lines on the disk at its end
   return !view.Aborted() && messages.Error.empty();
 }
 
@@ -166,7 +167,7 @@ bool RunInstall(RunState& state, InstallView& view, ProductRegistry& registry,
     view.ToolsStarted(RegisterProduct(registry, state, messages.Written.TotalKiB(), messages.Written,
                                       log, messages.Record));
   }
-  messages.Record.Flush();
+  messages.Record.Sync();  // the run's last lines on the disk
 
   if (view.Aborted()) {
     log.Write(L"the run was cancelled");

@@ -137,7 +137,12 @@ DWORD FileReplacement::Commit() {
           nullptr, nullptr, dacl_, nullptr);
     }
   }
+  // The new content on the disk before it takes the old file's name (after a power cut the
+  // journaled rename could otherwise survive while the data did not: an empty file, the old one
+  // gone), and the rename made durable through the same handle.
+  if (!flushed_) flushed_ = FlushFileBuffers(file_.get()) != FALSE;
   if (!win::RenameOpened(file_.get(), target_, /*replace=*/true)) return GetLastError();
+  FlushFileBuffers(file_.get());
   file_.reset();
   temporary_.clear();
   return 0;
@@ -148,6 +153,7 @@ void FileReplacement::Discard() {
   file_.reset();
   temporary_.clear();
   stamp_.reset();
+  flushed_ = false;
 }
 
 }  // namespace setup

@@ -75,6 +75,7 @@ class FileReplacement {
   PACL dacl_ = nullptr;          // inside accessList_
   bool daclProtected_ = false;
   std::optional<FileStamp> stamp_;
+  bool flushed_ = false;  // the temporary file's data is on the disk
 };
 
 }  // namespace setup
