@@ -24,8 +24,8 @@ double Best(int rounds, const std::function<std::string()>& hash, std::string& d
   for (int i = 0; i < rounds; ++i) {
     const auto start = std::chrono::steady_clock::now();
     digest = hash();
-    best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start)
-                              .count());
+    best = std::min(
+        best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
   }
   return best;
 }

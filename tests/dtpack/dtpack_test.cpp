@@ -369,8 +369,8 @@ ProgramFacts FactsOf(const std::string& file) {
   facts.sum = sum.Finish(file.size());
   const auto at = dt::FindSealBlock(*image, problem);
   if (at && *at + dt::kSealSize <= file.size()) {
-    facts.seal = dt::DecodeSeal(std::span(reinterpret_cast<const std::uint8_t*>(file.data()) + *at,
-                                          dt::kSealSize));
+    facts.seal = dt::DecodeSeal(
+        std::span(reinterpret_cast<const std::uint8_t*>(file.data()) + *at, dt::kSealSize));
   }
   return facts;
 }
@@ -423,8 +423,8 @@ TEST_F(DtpackSealTest, SealsACopyWithEachArchivesSizeAndHashAndAConsistentChecks
   for (std::size_t i = 0; i < sealed.size(); ++i) {
     const bool block = i >= testing_support::kFakeSealOffset &&
                        i < testing_support::kFakeSealOffset + dt::kSealSize;
-    const bool field = i >= testing_support::kFakeChecksumField &&
-                       i < testing_support::kFakeChecksumField + 4;
+    const bool field =
+        i >= testing_support::kFakeChecksumField && i < testing_support::kFakeChecksumField + 4;
     if (!block && !field) {
       ASSERT_EQ(sealed[i], before[i]) << "byte " << i;
     }
@@ -570,8 +570,8 @@ TEST_F(DtpackSealTest, VerifyFindsEveryArchiveThatIsNotAsSealed) {
                                      std::to_string(original.size()) + "\n");
 
   fs::remove(root_ / "dist/ProgramFiles.dt");
-  expectProblem("a missing archive",
-                ShowPath(root_ / "dist" / "ProgramFiles.dt") + ": missing, but the seal names it\n");
+  expectProblem("a missing archive", ShowPath(root_ / "dist" / "ProgramFiles.dt") +
+                                         ": missing, but the seal names it\n");
 
   Write("dist/ProgramFiles.dt", original);
   EXPECT_EQ(VerifyBeside(report), 0) << report;
@@ -590,8 +590,8 @@ TEST_F(DtpackSealTest, VerifyTakesGivenArchivesByTheirFileNames) {
   const fs::path wrong = Write("wrong/SystemFiles.dt", Read(program));
   std::ostringstream out;
   EXPECT_EQ(dtpack::VerifySealed(root_ / "sealed.exe", {elsewhere, program}, out), 0) << out.str();
-  EXPECT_EQ(out.str(), ShowPath(elsewhere) + ": ok: as sealed\n" + ShowPath(program) +
-                           ": ok: as sealed\n");
+  EXPECT_EQ(out.str(),
+            ShowPath(elsewhere) + ": ok: as sealed\n" + ShowPath(program) + ": ok: as sealed\n");
 
   std::ostringstream bad;
   EXPECT_EQ(dtpack::VerifySealed(root_ / "sealed.exe", {stranger, wrong, system}, bad), 1);
@@ -608,9 +608,8 @@ TEST_F(DtpackSealTest, VerifyTakesGivenArchivesByTheirFileNames) {
 
   // Only a sealed program has anything to check archives against.
   for (const auto& [program, why] :
-       {std::pair{setup, "is not sealed"}, std::pair{Write("foreign.exe", testing_support::FakePe(
-                                                                               false)),
-                                                     "has no seal block"},
+       {std::pair{setup, "is not sealed"},
+        std::pair{Write("foreign.exe", testing_support::FakePe(false)), "has no seal block"},
         std::pair{root_ / "none.exe", "cannot open"}, std::pair{system, "MZ"}}) {
     std::ostringstream report;
     EXPECT_EQ(dtpack::VerifySealed(program, {}, report), 1) << why;

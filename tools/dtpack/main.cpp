@@ -7,8 +7,8 @@
 
 #include "bundle.h"
 #include "console.h"
-#include "examine.h"
 #include "core/install_record.h"
+#include "examine.h"
 #include "pack.h"
 #include "seal.h"
 
@@ -57,8 +57,8 @@ int RunSeal(const dtpack::SealInputs& inputs) {
   for (std::size_t i = 0; i < dt::kBundledArchives; ++i) {
     const auto& archive = report.seal.archives[i];
     if (!archive) continue;
-    std::cout << separator << dt::kBundledNames[i] << " (" << archive->size
-              << " bytes, SHA-256 " << dt::Sha256Hex(archive->sha256) << ")";
+    std::cout << separator << dt::kBundledNames[i] << " (" << archive->size << " bytes, SHA-256 "
+              << dt::Sha256Hex(archive->sha256) << ")";
     separator = ", ";
   }
   std::cout << '\n';

@@ -25,8 +25,8 @@ FoundSeal FindSeal(dt::ByteSource& file, const dt::PeImage& image) {
     found.problem = "the .dtseal section is cut short";
     return found;
   }
-  const auto seal = dt::DecodeSeal(
-      std::span(reinterpret_cast<const std::uint8_t*>(raw.data()), raw.size()));
+  const auto seal =
+      dt::DecodeSeal(std::span(reinterpret_cast<const std::uint8_t*>(raw.data()), raw.size()));
   if (!seal) {
     found.problem = "the .dtseal section holds no valid seal block";
     return found;

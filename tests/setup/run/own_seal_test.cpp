@@ -138,10 +138,10 @@ TEST_F(SealedCopyTest, ACopySealedByThePackagingToolReadsItsArchives) {
   dtpack::SealSetup({FromUnixPath(OWN_SEAL_PROBE_EXE),
                      {temp / "ProgramFiles.dt", temp / "SystemFiles.dt"},
                      temp / "sealed.exe"});
-  EXPECT_EQ(Run(temp / "sealed.exe"),
-            "sealed " + std::to_string(program.size()) + ":" +
-                dt::Sha256Hex(dt::Sha256Of(program)) + " " + std::to_string(system.size()) + ":" +
-                dt::Sha256Hex(dt::Sha256Of(system)));
+  EXPECT_EQ(Run(temp / "sealed.exe"), "sealed " + std::to_string(program.size()) + ":" +
+                                          dt::Sha256Hex(dt::Sha256Of(program)) + " " +
+                                          std::to_string(system.size()) + ":" +
+                                          dt::Sha256Hex(dt::Sha256Of(system)));
   EXPECT_EQ(Run(FromUnixPath(OWN_SEAL_PROBE_EXE)), "unsealed");
 }
 
