@@ -126,8 +126,7 @@ std::optional<PeImage> ReadPeImage(ByteSource& file, std::string& problem) {
     entry.rawSize = U32(&section[16]);
     entry.rawPointer = U32(&section[20]);
     if (entry.rawSize != 0) {
-      image.imageEnd =
-          std::max(image.imageEnd, std::uint64_t{entry.rawPointer} + entry.rawSize);
+      image.imageEnd = std::max(image.imageEnd, std::uint64_t{entry.rawPointer} + entry.rawSize);
     }
     image.sections.push_back(entry);
   }

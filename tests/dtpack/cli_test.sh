@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
-# Runs the dtpack program itself: exit codes, help, a pack-list-verify-unpack round, and unpack
-# refusing archives that would write outside its folder.
+# Runs the dtpack program itself: exit codes, help, a pack-list-verify-unpack round, unpack
+# refusing archives that would write outside its folder, and sealing a stand-in Setup.exe (made by
+# fake_setup) with its archives.
+#   cli_test.sh DTPACK FAKE_SETUP
 set -u
 dtpack=$1
+fake_setup=$2
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failures=0
@@ -87,6 +90,88 @@ expect 1 "unpack through a link in the folder" -- "$dtpack" unpack "$work/p.dt" 
 [ -z "$(ls -A "$work/elsewhere")" ] || fail "unpack wrote through a link"
 [ ! -e "$work/linked/InstallDir/a.txt" ] || fail "a refused unpack wrote a file"
 grep -qF "linked/InstallDir/Maps\" is a symbolic link" "$work/out" || fail "the link is not named"
+
+# Sealing: a stand-in Setup.exe with its seal block, two archives beside it.
+no_output() {  # no_output WHAT FILE: a refusal left neither the file nor its temporary
+  [ ! -e "$2" ] && [ ! -e "$2.partial" ] || fail "$1 left a file"
+}
+set_last_byte() {  # set_last_byte FILE CHAR
+  printf '%s' "$2" | dd of="$1" bs=1 seek=$(($(stat -c %s "$1") - 1)) conv=notrunc status=none
+}
+"$fake_setup" "$work/Setup.exe" && "$fake_setup" --plain "$work/foreign.exe" &&
+  "$fake_setup" --signed "$work/signed.exe" || fail "fake_setup"
+mkdir -p "$work/dist" "$work/other"
+printf 'system' >"$work/b.dll"
+expect 0 "pack ProgramFiles.dt" -- "$dtpack" pack "$work/dist/ProgramFiles.dt" "%InstallDir%=$work/product"
+expect 0 "pack SystemFiles.dt" -- "$dtpack" pack "$work/dist/SystemFiles.dt" "%System32%\\b.dll=$work/b.dll"
+cp "$work/dist/ProgramFiles.dt" "$work/program.dt"
+dist="--program-files $work/dist/ProgramFiles.dt --system-files $work/dist/SystemFiles.dt"
+
+expect 2 "seal without --setup" -- "$dtpack" seal $dist -o "$work/x.exe"
+expect 2 "seal without -o" -- "$dtpack" seal --setup "$work/Setup.exe" $dist
+expect 0 "seal" -- "$dtpack" seal --setup "$work/Setup.exe" $dist -o "$work/dist/Setup.exe"
+grep -q 'sealed with ProgramFiles.dt (' "$work/out" || fail "seal output"
+expect 0 "seal again" -- "$dtpack" seal --setup "$work/Setup.exe" $dist -o "$work/again.exe"
+cmp -s "$work/dist/Setup.exe" "$work/again.exe" || fail "the same inputs gave other bytes"
+cmp -s "$work/dist/Setup.exe" "$work/Setup.exe" && fail "the sealed copy is the program as built"
+
+expect 2 "verify without an archive" -- "$dtpack" verify
+expect 2 "verify of two archives without --setup" -- "$dtpack" verify "$work/p.dt" "$work/p.dt"
+expect 0 "verify beside the sealed program" -- "$dtpack" verify --setup "$work/dist/Setup.exe"
+[ "$(grep -c ': ok: as sealed$' "$work/out")" -eq 2 ] || fail "verify output"
+expect 0 "verify of archives given" -- "$dtpack" verify --setup "$work/dist/Setup.exe" "$work/dist/SystemFiles.dt"
+
+set_last_byte "$work/dist/ProgramFiles.dt" Z
+expect 1 "verify catches a changed byte" -- "$dtpack" verify --setup "$work/dist/Setup.exe"
+grep -q 'ProgramFiles.dt: its SHA-256 ' "$work/out" || fail "changed byte"
+expect 0 "a changed byte still passes the archive's rules" -- "$dtpack" verify "$work/dist/ProgramFiles.dt"
+printf 'Dictionary' >"$work/other/GeoDict.DCT"
+expect 0 "pack another archive" -- "$dtpack" pack "$work/dist/ProgramFiles.dt" \
+  "%InstallDir%\\Maps\\GeoDict.DCT=$work/other/GeoDict.DCT" "%InstallDir%\\a.txt=$work/product/a.txt"
+expect 1 "verify catches another archive" -- "$dtpack" verify --setup "$work/dist/Setup.exe"
+cp "$work/program.dt" "$work/dist/ProgramFiles.dt" && truncate -s -1 "$work/dist/ProgramFiles.dt"
+expect 1 "verify catches a cut archive" -- "$dtpack" verify --setup "$work/dist/Setup.exe"
+grep -q 'bytes, where the seal says' "$work/out" || fail "cut archive"
+rm "$work/dist/ProgramFiles.dt"
+expect 1 "verify catches a missing archive" -- "$dtpack" verify --setup "$work/dist/Setup.exe"
+grep -q 'ProgramFiles.dt: missing, but the seal names it' "$work/out" || fail "missing"
+cp "$work/program.dt" "$work/dist/ProgramFiles.dt"
+expect 0 "verify after the archive is back" -- "$dtpack" verify --setup "$work/dist/Setup.exe"
+expect 0 "seal without SystemFiles.dt" -- "$dtpack" seal --setup "$work/Setup.exe" \
+  --program-files "$work/program.dt" -o "$work/dist/Setup.exe.new"
+mv "$work/dist/Setup.exe.new" "$work/dist/Setup.exe"
+expect 1 "verify catches an archive the seal does not name" -- "$dtpack" verify --setup "$work/dist/Setup.exe"
+grep -q 'SystemFiles.dt: not named by the seal' "$work/out" || fail "not named"
+expect 1 "verify of a program that is not sealed" -- "$dtpack" verify --setup "$work/Setup.exe"
+
+# Refusals: exit status 1 and nothing written.
+printf '\x01' >"$work/other/ProgramFiles.dt"
+expect 1 "seal of nothing" -- "$dtpack" seal --setup "$work/Setup.exe" -o "$work/x.exe"
+no_output "seal of nothing" "$work/x.exe"
+for stub in foreign.exe dist/Setup.exe signed.exe p.dt; do
+  expect 1 "seal of $stub" -- "$dtpack" seal --setup "$work/$stub" --program-files "$work/program.dt" -o "$work/x.exe"
+  no_output "seal of $stub" "$work/x.exe"
+done
+expect 1 "seal with an archive that fails verify" -- "$dtpack" seal --setup "$work/Setup.exe" \
+  --program-files "$work/other/ProgramFiles.dt" -o "$work/x.exe"
+grep -q 'does not pass dtpack verify' "$work/out" || fail "broken archive"
+no_output "seal with a broken archive" "$work/x.exe"
+expect 1 "seal onto its input" -- "$dtpack" seal --setup "$work/Setup.exe" --program-files "$work/program.dt" -o "$work/program.dt"
+cmp -s "$work/program.dt" "$work/dist/ProgramFiles.dt" || fail "seal onto its input changed it"
+
+# A one-file installer is sealed with the archives inside it.
+cp "$work/dist/SystemFiles.dt" "$work/system.dt"
+expect 0 "bundle" -- "$dtpack" bundle --setup "$work/Setup.exe" --program-files "$work/program.dt" \
+  --system-files "$work/system.dt" -o "$work/one.exe"
+grep -q ', sealed$' "$work/out" || fail "bundle output"
+expect 0 "verify of the one-file installer" -- "$dtpack" verify "$work/one.exe"
+[ "$(grep -c '^seal: .*: ok: as sealed$' "$work/out")" -eq 2 ] || fail "bundle seal"
+expect 0 "verify --setup of the one-file installer" -- "$dtpack" verify --setup "$work/one.exe"
+expect 1 "seal of a one-file installer" -- "$dtpack" seal --setup "$work/one.exe" --program-files "$work/program.dt" -o "$work/x.exe"
+no_output "seal of a one-file installer" "$work/x.exe"
+expect 1 "bundle of a sealed program" -- "$dtpack" bundle --setup "$work/again.exe" --program-files "$work/program.dt" -o "$work/x.exe"
+grep -q 'is already sealed' "$work/out" || fail "bundle of a sealed program"
+no_output "bundle of a sealed program" "$work/x.exe"
 
 echo "dtpack cli: $failures failed"
 [ "$failures" -eq 0 ]

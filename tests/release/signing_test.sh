@@ -58,6 +58,13 @@ verifies "$work/image-changed.exe" && fail "a changed byte of the image still ve
 flip "$work/one-signed.exe" $((archive_at + 10)) "$work/archive-changed.exe"
 verifies "$work/archive-changed.exe" && fail "a changed byte of an appended archive still verifies"
 
+echo "== the signed installer's seal still names its archives"
+bash "$wine_run" "$dtpack" verify "$(win "$work/one-signed.exe")" >"$work/seal.log" 2>&1 &&
+  [ "$(grep -c '^seal: .*: ok: as sealed' "$work/seal.log")" -eq 2 ] ||
+  { fail "the signed installer's seal"; cat "$work/seal.log"; }
+bash "$wine_run" "$dtpack" verify "$(win "$work/archive-changed.exe")" >"$work/seal.log" 2>&1 &&
+  fail "verify missed a changed byte of an archive inside the signed installer"
+
 echo "== the signed release against its unsigned build"
 bash "$root/scripts/check-release.sh" "$work/one-signed.exe" "$work/one.exe" || fail "check-release"
 bash "$root/scripts/check-release.sh" "$work/archive-changed.exe" "$work/one.exe" 2>/dev/null &&

@@ -90,11 +90,11 @@ inline std::string FakeSetup(bool is64, const dt::SealBlock& block = dt::Unseale
   PutU32(pe, table + 80 + 20, 0x600);
   pe.replace(table + 40, 40, std::string(40, '\0'));
   pe.replace(table + 40, 7, ".dtseal");
-  PutU32(pe, table + 40 + 8, 0x80);        // VirtualSize
-  PutU32(pe, table + 40 + 12, 0x2000);     // VirtualAddress
-  PutU32(pe, table + 40 + 16, 0x200);      // SizeOfRawData
-  PutU32(pe, table + 40 + 20, 0x400);      // PointerToRawData
-  PutU32(pe, table + 40 + 36, 0xC0000040); // initialised data, read, write
+  PutU32(pe, table + 40 + 8, 0x80);         // VirtualSize
+  PutU32(pe, table + 40 + 12, 0x2000);      // VirtualAddress
+  PutU32(pe, table + 40 + 16, 0x200);       // SizeOfRawData
+  PutU32(pe, table + 40 + 20, 0x400);       // PointerToRawData
+  PutU32(pe, table + 40 + 36, 0xC0000040);  // initialised data, read, write
   return checksum ? WithPeChecksum(pe) : pe;
 }
 

@@ -11,6 +11,7 @@
 #include "core/bundle_format.h"
 #include "core/stream_source.h"
 #include "file_below.h"
+#include "seal.h"
 #include "unpack_rules.h"
 
 namespace dtpack {
@@ -71,8 +72,9 @@ int ForEachArchive(const fs::path& path, std::ostream& report, const std::string
   return status;
 }
 
-// Checks one archive; problems and the summary go to `out`, each line after `lead`.
-int VerifyOne(dt::ByteSource& source, const std::string& lead, std::ostream& out) {
+}  // namespace
+
+int VerifyArchive(dt::ByteSource& source, const std::string& lead, std::ostream& out) {
   int problems = 0;
   const auto problem = [&](const std::string& text) {
     out << lead << text << '\n';
@@ -135,6 +137,8 @@ int VerifyOne(dt::ByteSource& source, const std::string& lead, std::ostream& out
   if (problems == 0) out << lead << "ok: " << dir.items.size() << " entries\n";
   return problems == 0 ? 0 : 1;
 }
+
+namespace {
 
 // Checks every entry of one archive before anything is written: one line for each entry that
 // unpack refuses, by its stored path or because a level it would be written through is a symbolic
@@ -217,10 +221,12 @@ int List(const fs::path& archive, std::ostream& out, std::ostream& err) {
 }
 
 int Verify(const fs::path& archive, std::ostream& out) {
-  return ForEachArchive(
+  const int status = ForEachArchive(
       archive, out, "", [&](dt::ByteSource& source, const std::string&, std::string_view name) {
-        return VerifyOne(source, name.empty() ? std::string() : std::string(name) + ": ", out);
+        return VerifyArchive(source, name.empty() ? std::string() : std::string(name) + ": ", out);
       });
+  // A sealed one-file installer: the archives inside it against its seal as well.
+  return std::max(status, VerifyBundleSeal(archive, out));
 }
 
 int Unpack(const fs::path& archive, const fs::path& root, std::ostream& out, std::ostream& err) {

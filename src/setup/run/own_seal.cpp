@@ -8,8 +8,8 @@
 // even where nothing refers to it. Setup.exe's link requires the symbol, which keeps the section
 // in the program whether or not the run refers to OwnSeal().
 extern "C" {
-__attribute__((used, section(".dtseal")))
-std::array<std::uint8_t, dt::kSealSize> dtSealBlock = dt::UnsealedBlock();
+__attribute__((used, section(".dtseal"))) std::array<std::uint8_t, dt::kSealSize> dtSealBlock =
+    dt::UnsealedBlock();
 }
 
 // The attribute takes a literal only: it must be the name the packaging tool looks for.

@@ -7,9 +7,11 @@
 
 #include <cstring>
 
+#include "core/archive_writer.h"
 #include "core/install_record.h"
 #include "core/sha256.h"
 #include "install_fixture.h"
+#include "seal.h"
 #include "win32/handles.h"
 
 namespace {
@@ -67,22 +69,11 @@ TEST(OwnSeal, TheBlockStartsTheImagesDtsealSectionInMemoryAndInTheFile) {
 // its image holds.
 class SealedCopyTest : public ::testing::Test {
  protected:
-  // Runs a copy of the probe whose block is `block`, and returns what it reported.
-  std::string RunWithBlock(const dt::SealBlock& block) {
-    std::string program = ReadFileBytes(FromUnixPath(OWN_SEAL_PROBE_EXE));
-    dt::MemorySource source(program);
-    std::string problem;
-    const auto image = dt::ReadPeImage(source, problem);
-    if (!image) return "not a program: " + problem;
-    const auto at = dt::FindSealBlock(*image, problem);
-    if (!at) return "no block: " + problem;
-    std::memcpy(program.data() + *at, block.data(), block.size());
-    const std::string copy = temp / ("probe" + std::to_string(++copies_) + ".exe");
+  // Runs a program with its report file as its argument, and returns what it reported.
+  std::string Run(const std::string& program) {
     const std::string report = temp / "report.txt";
-    WriteFileBytes(copy, program);
     DeleteFileA(report.c_str());
-
-    std::string commandLine = "\"" + copy + "\" \"" + report + "\"";
+    std::string commandLine = "\"" + program + "\" \"" + report + "\"";
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
@@ -94,6 +85,21 @@ class SealedCopyTest : public ::testing::Test {
     win::KernelHandle process(info.hProcess);
     if (WaitForSingleObject(process.get(), 60000) != WAIT_OBJECT_0) return "did not end";
     return ReadFileBytes(report);
+  }
+
+  // Runs a copy of the probe whose block is `block`, and returns what it reported.
+  std::string RunWithBlock(const dt::SealBlock& block) {
+    std::string program = ReadFileBytes(FromUnixPath(OWN_SEAL_PROBE_EXE));
+    dt::MemorySource source(program);
+    std::string problem;
+    const auto image = dt::ReadPeImage(source, problem);
+    if (!image) return "not a program: " + problem;
+    const auto at = dt::FindSealBlock(*image, problem);
+    if (!at) return "no block: " + problem;
+    std::memcpy(program.data() + *at, block.data(), block.size());
+    const std::string copy = temp / ("probe" + std::to_string(++copies_) + ".exe");
+    WriteFileBytes(copy, program);
+    return Run(copy);
   }
 
   testing_support::TempFolder temp;
@@ -120,6 +126,23 @@ TEST_F(SealedCopyTest, EachCopyReadsTheBlockItsImageHolds) {
   damaged = dt::UnsealedBlock();
   damaged[0] ^= 0x20;
   EXPECT_EQ(RunWithBlock(damaged), "none");
+}
+
+// The packaging tool's sealed copy, as a user would make it: the program reads the archives'
+// sizes and hashes from its image.
+TEST_F(SealedCopyTest, ACopySealedByThePackagingToolReadsItsArchives) {
+  const std::string program = dt::BuildArchive({{"%InstallDir%\\a.txt", "program files"}});
+  const std::string system = dt::BuildArchive({{"%System32%\\b.dll", "system files"}});
+  WriteFileBytes(temp / "ProgramFiles.dt", program);
+  WriteFileBytes(temp / "SystemFiles.dt", system);
+  dtpack::SealSetup({FromUnixPath(OWN_SEAL_PROBE_EXE),
+                     {temp / "ProgramFiles.dt", temp / "SystemFiles.dt"},
+                     temp / "sealed.exe"});
+  EXPECT_EQ(Run(temp / "sealed.exe"), "sealed " + std::to_string(program.size()) + ":" +
+                                          dt::Sha256Hex(dt::Sha256Of(program)) + " " +
+                                          std::to_string(system.size()) + ":" +
+                                          dt::Sha256Hex(dt::Sha256Of(system)));
+  EXPECT_EQ(Run(FromUnixPath(OWN_SEAL_PROBE_EXE)), "unsealed");
 }
 
 }  // namespace
