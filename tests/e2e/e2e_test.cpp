@@ -8,6 +8,7 @@
 #include "core/archive_writer.h"
 #include "core/bundle_format.h"
 #include "driver.h"
+#include "seal.h"
 #include "e2e/distribution_fixture.h"
 #include "setup/run/install_fixture.h"
 #include "support/temp_folder.h"
@@ -260,6 +261,115 @@ TEST_F(EndToEnd, AGivenOneFileInstallerInstallsTheDemo) {
   EXPECT_TRUE(Exists(folder + "\\KORVU50.DLL"));
   EXPECT_TRUE(Exists(folder + "\\Maps\\GeoDict.DCT"));
   EXPECT_TRUE(Exists(folder + "\\Uninstaller.ini"));
+  driver::Click(Button(main, L"Закрыть"));
+  EXPECT_EQ(setup.WaitForExit(), 0u);
+}
+
+// A sealed distribution: Setup.exe carries the size and SHA-256 of each archive.
+class Sealed : public EndToEnd {
+ protected:
+  // Setup.exe in the distribution folder, sealed with the archives there.
+  void Seal() {
+    dtpack::SealSetup({FromUnixPath(SETUP_EXE),
+                       {dist + "\\ProgramFiles.dt", dist + "\\SystemFiles.dt"},
+                       dist + "\\Setup.exe"});
+  }
+  // Runs the distribution's Setup.exe to its end; its exit code.
+  std::optional<DWORD> Run(const std::wstring& mode) {
+    driver::SetupProcess setup(dist + "\\Setup.exe", mode + L" \"/DIR=" + win::AnsiToWide(folder) +
+                                                         L"\" \"/LOG=" + win::AnsiToWide(log) + L"\"");
+    return setup.WaitForExit(120s);
+  }
+  // The log as written, in UTF-8 (the test's paths are ASCII).
+  std::string Log() const { return ReadFileBytes(log); }
+
+  const std::string log = temp / "sealed.log";
+};
+
+// Unattended: one byte changed, another archive, one cut short, one missing: exit code 4, the
+// reason in the log with the sizes and SHA-256 sealed and found, and nothing written, not even the
+// installation folder. The archives as sealed then install, also with /SILENT.
+TEST_F(Sealed, UnattendedRunsCheckBeforeTheyWriteAnything) {
+  DemoArchives();
+  Seal();
+  const std::string archive = dist + "\\SystemFiles.dt";
+  const std::string sealed = ReadFileBytes(archive);
+  std::string changed = sealed;
+  changed[changed.size() - 2] ^= 1;
+  const std::string other = dt::BuildArchive({{"%InstallDir%\\System\\korvu.sys", "planted"}});
+  for (const std::string& bytes : {changed, other, sealed.substr(0, sealed.size() / 2), std::string()}) {
+    if (bytes.empty()) {
+      DeleteFileA(archive.c_str());
+    } else {
+      WriteFileBytes(archive, bytes);
+    }
+    EXPECT_EQ(Run(L"/VERYSILENT"), 4u);
+    EXPECT_FALSE(Exists(folder));
+    const std::string text = Log();
+    if (bytes.empty()) {
+      EXPECT_NE(text.find("Ошибка чтения архива: \"" + archive + "\"."), std::string::npos) << text;
+    } else {
+      EXPECT_NE(text.find("Ошибка проверки архива: \"" + archive + "\". Получите дистрибутив заново."),
+                std::string::npos)
+          << text;
+      EXPECT_NE(text.find("(sealed: " + std::to_string(sealed.size()) + " bytes, SHA-256 "),
+                std::string::npos)
+          << text;
+      EXPECT_NE(text.find("; found: " + std::to_string(bytes.size()) + " bytes, SHA-256 "),
+                std::string::npos)
+          << text;
+    }
+  }
+  WriteFileBytes(archive, sealed);
+  EXPECT_EQ(Run(L"/SILENT"), 0u) << Log();
+  EXPECT_EQ(ReadFileBytes(folder + "\\System\\korvu.sys"), "system file");
+  EXPECT_NE(Log().find("\\SystemFiles.dt\" matches the seal: "), std::string::npos) << Log();
+}
+
+// A one-file installer checks the archives inside itself: one byte changed there installs
+// nothing.
+TEST_F(Sealed, AOneFileInstallerWithAChangedByteInstallsNothing) {
+  DemoArchives();
+  Seal();
+  const std::string programFiles = ReadFileBytes(dist + "\\ProgramFiles.dt");
+  const std::string bundle = dt::BuildBundle(ReadFileBytes(dist + "\\Setup.exe"),
+                                             {programFiles, ReadFileBytes(dist + "\\SystemFiles.dt")});
+  DeleteFileA((dist + "\\ProgramFiles.dt").c_str());
+  DeleteFileA((dist + "\\SystemFiles.dt").c_str());
+  std::string changed = bundle;
+  changed[bundle.find(programFiles) + programFiles.size() / 2] ^= 1;
+  WriteFileBytes(dist + "\\Setup.exe", changed);
+  EXPECT_EQ(Run(L"/VERYSILENT"), 4u);
+  EXPECT_FALSE(Exists(folder));
+  EXPECT_NE(Log().find("Ошибка проверки архива: \"" + dist + "\\Setup.exe\\ProgramFiles.dt\"."),
+            std::string::npos)
+      << Log();
+  WriteFileBytes(dist + "\\Setup.exe", bundle);
+  EXPECT_EQ(Run(L"/VERYSILENT"), 0u) << Log();
+  EXPECT_EQ(ReadFileBytes(folder + "\\Maps\\GeoDict.DCT"), "dictionary");
+}
+
+// The wizard checks while the person reads its pages; meanwhile nobody can replace an archive, and
+// "Начать" installs what was sealed.
+TEST_F(Sealed, TheWizardChecksWhileThePersonReadsAndNobodyCanReplaceAnArchiveMeanwhile) {
+  DemoArchives();
+  Seal();
+  driver::SetupProcess setup(dist + "\\Setup.exe");
+  HWND main = StartAndTypeFolder(setup, folder);
+  ASSERT_TRUE(main);
+  const std::string archive = dist + "\\ProgramFiles.dt";
+  const std::string planted = dist + "\\planted.dt";
+  WriteFileBytes(planted, dt::BuildArchive({{"%InstallDir%\\Maps\\GeoDict.DCT", "planted"}}));
+  EXPECT_FALSE(MoveFileExA(planted.c_str(), archive.c_str(), MOVEFILE_REPLACE_EXISTING));
+  EXPECT_FALSE(MoveFileA(archive.c_str(), (dist + "\\aside.dt").c_str()));
+  HANDLE writer = CreateFileA(archive.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+  EXPECT_EQ(writer, INVALID_HANDLE_VALUE);
+  if (writer != INVALID_HANDLE_VALUE) CloseHandle(writer);
+  driver::Click(Button(main, L"Начать"));
+  ASSERT_TRUE(driver::WaitFor([&] { return LabelShown(main, L"Установка программы завершена."); }))
+      << "the Finish page did not show";
+  EXPECT_EQ(ReadFileBytes(folder + "\\Maps\\GeoDict.DCT"), "dictionary");
   driver::Click(Button(main, L"Закрыть"));
   EXPECT_EQ(setup.WaitForExit(), 0u);
 }
