@@ -2,11 +2,16 @@
 # Checks a published Setup.exe or one-file installer against one rebuilt from the published
 # sources (and, for a one-file installer, bundled again from the published archives): removes
 # the signature from the release, then compares the bytes. The PE header's CheckSum field is left
-# out of the comparison: signing tools fill it in, and it is computed from the other bytes.
-#   check-release.sh RELEASE.exe REBUILT.exe
+# out of the comparison: signing tools fill it in, and it is computed from the other bytes. A
+# sealed Setup.exe of a three-file distribution is checked against the rebuilt Setup.exe sealed
+# with the published archives given after it (dtpack seal; dtpack is $DTPACK, else the host
+# build's, else the one on the PATH).
+#   check-release.sh RELEASE.exe REBUILT.exe [ProgramFiles.dt [SystemFiles.dt]]
 set -euo pipefail
-[ $# -eq 2 ] || { sed -n '2,7s/^# \{0,1\}//p' "$0" >&2; exit 2; }
+[ $# -ge 2 ] && [ $# -le 4 ] || { sed -n '2,9s/^# \{0,1\}//p' "$0" >&2; exit 2; }
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 release=$1 rebuilt=$2
+shift 2
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -22,6 +27,17 @@ if osslsigncode remove-signature -in "$release" -out "$work/unsigned.exe" >/dev/
   echo "check-release: signature removed from $release"
 else
   cp "$release" "$work/unsigned.exe"  # not signed
+fi
+if [ $# -gt 0 ]; then
+  dtpack=${DTPACK:-}
+  [ -n "$dtpack" ] || { [ -x "$root/build/host/tools/dtpack/dtpack" ] && dtpack=$root/build/host/tools/dtpack/dtpack; } ||
+    dtpack=dtpack
+  archives=(--program-files "$1")
+  [ $# -lt 2 ] || archives+=(--system-files "$2")
+  "$dtpack" seal --setup "$rebuilt" "${archives[@]}" -o "$work/sealed.exe" >/dev/null ||
+    { echo "check-release: cannot seal $rebuilt with the archives given" >&2; exit 1; }
+  echo "check-release: $rebuilt sealed with the archives given"
+  rebuilt=$work/sealed.exe
 fi
 without_checksum "$work/unsigned.exe" "$work/a.exe"
 without_checksum "$rebuilt" "$work/b.exe"

@@ -38,7 +38,11 @@ bash "$wine_run" "$dtpack" bundle --setup "$(win "$work/Setup.exe")" \
 archive_at=$(sed -n 's/.*ProgramFiles.dt at \([0-9]*\).*/\1/p' "$work/bundle.log")
 
 echo "== signing"
-sign "$work/Setup.exe" "$work/Setup-signed.exe" || fail "signing Setup.exe"
+sign "$work/Setup.exe" "$work/Setup-signed.exe" 2>/dev/null && fail "an unsealed Setup.exe was signed"
+bash "$wine_run" "$dtpack" seal --setup "$(win "$work/Setup.exe")" \
+  --program-files "$(win "$work")\\ProgramFiles.dt" --system-files "$(win "$work")\\SystemFiles.dt" \
+  -o "$(win "$work")\\Setup-sealed.exe" >/dev/null || fail "sealing Setup.exe"
+sign "$work/Setup-sealed.exe" "$work/Setup-signed.exe" || fail "signing the sealed Setup.exe"
 sign "$work/one.exe" "$work/one-signed.exe" || fail "signing the one-file installer"
 verifies "$work/Setup-signed.exe" || { fail "Setup.exe does not verify"; cat "$work/verify.log"; }
 verifies "$work/one-signed.exe" || { fail "the one-file installer does not verify"; cat "$work/verify.log"; }
@@ -69,6 +73,13 @@ echo "== the signed release against its unsigned build"
 bash "$root/scripts/check-release.sh" "$work/one-signed.exe" "$work/one.exe" || fail "check-release"
 bash "$root/scripts/check-release.sh" "$work/archive-changed.exe" "$work/one.exe" 2>/dev/null &&
   fail "check-release missed a changed byte"
+# A sealed Setup.exe against the rebuilt one, sealed with the published archives.
+if [ -x "$root/build/host/tools/dtpack/dtpack" ]; then
+  bash "$root/scripts/check-release.sh" "$work/Setup-signed.exe" "$work/Setup.exe" \
+    "$work/ProgramFiles.dt" "$work/SystemFiles.dt" || fail "check-release of the sealed Setup.exe"
+  bash "$root/scripts/check-release.sh" "$work/Setup-signed.exe" "$work/Setup.exe" \
+    "$work/ProgramFiles.dt" 2>/dev/null && fail "check-release took a seal of other archives"
+fi
 
 echo "== the signed one-file installer installs the demo"
 SETUP_E2E_INSTALLER=$(win "$work/one-signed.exe") bash "$wine_run" "$e2e" \
