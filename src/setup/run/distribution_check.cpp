@@ -167,9 +167,8 @@ void DistributionCheck::CheckAll() {
     }
     if (stop_) return;
     if (done < archive.length) {
-      archive.openError = GetLastError() ? GetLastError() : ERROR_HANDLE_EOF;
-      archive.file.reset();  // it cannot be read to its end: the open error
-      continue;
+      archive.readError = GetLastError() ? GetLastError() : ERROR_HANDLE_EOF;
+      continue;  // it cannot be read to its end: the open error
     }
     archive.found = dt::SealedArchive{done, hash.Finish()};
   }
@@ -177,9 +176,10 @@ void DistributionCheck::CheckAll() {
 
 std::optional<SealFailure> DistributionCheck::Failure() const {
   for (const Archive& archive : archives_) {
-    if (!archive.file) {
-      return SealFailure{SealFailure::Kind::kCannotOpen, archive.name, archive.openError,
-                         archive.sealed, std::nullopt};
+    if (!archive.file || archive.readError) {
+      return SealFailure{SealFailure::Kind::kCannotOpen, archive.name,
+                         archive.file ? archive.readError : archive.openError, archive.sealed,
+                         std::nullopt};
     }
     if (!archive.found || !(*archive.found == archive.sealed)) {
       return SealFailure{SealFailure::Kind::kDiffers, archive.name, 0, archive.sealed,
@@ -248,7 +248,7 @@ bool DistributionCheck::Await(InstallView& view, base::ProgramLog& log) {
     for (wchar_t& c : text) if (c == L'\r') c = L' ';
     log.Write(L"archive " + win::AnsiToWide("\"" + failure->archive + "\"") + L": " + text +
               L" (sealed: " + win::AnsiToWide(Described(failure->expected)) + L"; found: " +
-              win::AnsiToWide(Described(*failure->found)) + L")");
+              (failure->found ? win::AnsiToWide(Described(*failure->found)) : L"not read") + L")");
   }
   view.ShowRunError(error);
   passed_ = false;

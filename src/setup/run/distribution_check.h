@@ -71,6 +71,8 @@ class DistributionCheck {
   bool Await(InstallView& view, base::ProgramLog& log);
 
  private:
+  // Set when the program starts, then only read (Sources() may run while the worker does);
+  // the worker writes only the last two, which are read once it has ended.
   struct Archive {
     std::string name;  // as the run names it
     dt::SealedArchive sealed;
@@ -78,7 +80,8 @@ class DistributionCheck {
     std::uint64_t offset = 0;
     std::uint64_t length = 0;
     unsigned long openError = 0;
-    std::optional<dt::SealedArchive> found;  // set by the worker
+    std::optional<dt::SealedArchive> found;  // the worker's: what it holds
+    unsigned long readError = 0;             // the worker's: it could not be read to its end
   };
   static DWORD WINAPI Work(void* self);
   void CheckAll();
