@@ -57,7 +57,8 @@ class DistributionCheck {
   HANDLE Thread() const { return thread_.get(); }
   std::uint64_t BytesToCheck() const { return total_; }
   std::uint64_t BytesChecked() const { return checked_.load(std::memory_order_relaxed); }
-  bool Done() const { return WaitForSingleObject(thread_.get(), 0) == WAIT_OBJECT_0; }
+  // Without a thread the check ran at once, on the thread that started it.
+  bool Done() const { return !thread_ || WaitForSingleObject(thread_.get(), 0) == WAIT_OBJECT_0; }
 
   // Once done: the first archive that may not be used, in the run's order, or nothing.
   std::optional<SealFailure> Failure() const;

@@ -134,7 +134,9 @@ bool RunInstall(RunState& state, InstallView& view, base::ProgramLog& log) {
 
 bool RunInstall(RunState& state, InstallView& view, ProductRegistry& registry,
                 base::ProgramLog& log) {
-  return RunInstall(state, view, registry, ArchivesBeside(state.SourceDir), log);
+  // A sealed run reads only what its check holds, never a file by its name.
+  return RunInstall(state, view, registry,
+                    state.Check ? state.Check->Sources() : ArchivesBeside(state.SourceDir), log);
 }
 
 bool RunInstall(RunState& state, InstallView& view, ProductRegistry& registry,
