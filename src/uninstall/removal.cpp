@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cctype>
 #include <optional>
 
 #include "base/held_files.h"
@@ -169,6 +170,7 @@ class Removal {
     if (Blocked(file.path)) return Keep("file", path, "below a link made since the installation");
     if (const auto link = LinkOnTheWay(folder, place)) return Keep("file", path, BelowALink(*link));
     if (dt::PathKey(file.path) == self_) return;  // the running uninstaller: left to the end
+    if (file.temporary) return RemoveTemporary(file, path, folder, place);
     if (restricted_ || !file.anchored) {
       // Only what the record created inside the installation folder, unchanged since.
       if (place != dt::Place::kInstallFolder || !file.createdByProduct || file.shared) {
@@ -192,6 +194,29 @@ class Removal {
       return Keep("file", path, "changed since the installation");
     }
     Delete(path, place, std::move(checked));
+  }
+
+  // A temporary file a killed run left beside a file it replaced ("<name>.~" and 8 hex digits,
+  // made anew under a random name, so the product's own): removed when it is still there as a
+  // plain file. A line the anchor does not vouch for counts only inside the installation folder.
+  void RemoveTemporary(const dt::PlannedFile& file, const std::string& path,
+                       const std::string& folder, dt::Place place) {
+    if ((restricted_ || !file.anchored) && place != dt::Place::kInstallFolder) {
+      return Keep("file", path, "not vouched for by the anchored record");
+    }
+    if (!IsTemporaryName(path)) return Keep("file", path, "not a temporary file's name");
+    CheckedFile checked = Check(path, file);
+    if (checked.state == FileState::kMissing) return;
+    if (checked.state == FileState::kNotAFile) return Keep("file", path, "not a plain file");
+    if (checked.handle && !held_.Contains(folder, checked.handle.get())) {
+      return Keep("file", path, "reached through a link its folder became");
+    }
+    Delete(path, place, std::move(checked));
+  }
+  static bool IsTemporaryName(const std::string& path) {
+    const std::string name = dt::SplitPath(path).file;
+    if (name.size() < 11 || name.compare(name.size() - 10, 2, ".~") != 0) return false;
+    return std::all_of(name.end() - 8, name.end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; });
   }
 
   // Gives back the uses the record counted; true when the file may go (its count is gone and the

@@ -279,6 +279,27 @@ TEST_F(RemovalTest, WhatOthersOwnStays) {
   DeleteFileA(systemFile.c_str());
 }
 
+// A run killed while it replaced a file leaves its temporary file, which its record names: the
+// uninstaller removes it, inside the installation folder also when no anchor vouches for the line
+// (and nowhere else then).
+TEST_F(RemovalTest, TemporaryFilesOfAKilledRunGo) {
+  WriteArchive("ProgramFiles.dt", {{"%InstallDir%\\a.txt", "a"}});
+  Install();
+  const std::string inside = target + "\\a.txt";
+  const std::string outside = WindowsFolder() + "\\korvu-removal-test.txt";
+  std::string lines;
+  for (const std::string& file : {inside, outside}) {
+    WriteFileBytes(file + ".~0123abcd", "left");
+    lines += dt::FormatRecordLine(dt::kRecordFilePending, {file}) +
+             dt::FormatRecordLine(dt::kRecordTempPending, {file + ".~0123abcd"});
+  }
+  Append(lines);
+  EXPECT_TRUE(Remove().failed.empty());
+  EXPECT_FALSE(Exists(inside + ".~0123abcd"));
+  EXPECT_EQ(ReadFileBytes(outside + ".~0123abcd"), "left");
+  DeleteFileA((outside + ".~0123abcd").c_str());
+}
+
 // A user who keeps the record open, so that no progress line can be added, keeps a shared count
 // from being lowered: each run fails, and the run after the user lets go lowers it, once in all.
 TEST_F(RemovalTest, ASharedCountIsLoweredOnceInAll) {
