@@ -339,12 +339,12 @@ uninstall_section() {
 # unattended into the same folder once more, timed: every file replaces one already there (its
 # data flushed before the rename over the old one).
 repair_section() {
-  local again=() again_base=() first=()
-  repair_ours() { repair_run small again; }
-  repair_ours_base() { repair_run small-base again_base; }
-  repair_run() {  # repair_run NAME ARRAY
-    local -n r_times=$2
-    first+=("$(unattended_run "$1" "$work/out" "$start")")
+  local again=() again_base=() first=() first_base=()
+  repair_ours() { repair_run small again first; }
+  repair_ours_base() { repair_run small-base again_base first_base; }
+  repair_run() {  # repair_run NAME ARRAY FIRST-ARRAY
+    local -n r_times=$2 r_first=$3
+    r_first+=("$(unattended_run "$1" "$work/out" "$start")")
     r_times+=("$(unattended_run "$1" "$work/out" "$start")")
     local i
     for i in 1 512 1024; do same_file "$work/small/f$i.bin" "$work/out/f$i.bin" "the second run"; done
@@ -353,6 +353,7 @@ repair_section() {
   say "1024 x 4 KiB installed again into the same folder, unattended (every file replaces one already there; the log: $(grep -c ' bytes: written' "$work/small-unattended.log") entries): $(figure "${again[@]}"), per entry $(per "$(median "${again[@]}")" 1024) ms; the first installation into a new folder, untimed before it, $(figure "${first[@]}")"
   if [ -n "$base" ]; then
     against "1024 x 4 KiB installed again into the same folder, unattended" again again_base
+    against "  the first installation into a new folder before it" first first_base
   fi
 }
 
