@@ -10,14 +10,19 @@
 # SECTIONS is a comma-separated list of: big (one large payload), one-file (the same from a
 # one-file installer), small (1024 files of 4 KiB), memory (peak memory; runs big too, whose
 # peaks it compares), gauge (the gauge and the wizard's view per entry), uninstall (removing
-# 1023 files of 4 KiB and Uninstaller.exe with Uninstaller.exe against an NSIS uninstaller).
+# 1023 files of 4 KiB and Uninstaller.exe with Uninstaller.exe against an NSIS uninstaller),
+# repair (1024 files of 4 KiB installed a second time into the same folder, each file replacing
+# one already there), sealed (the same distributions, 1024 files of 4 KiB and the large payload,
+# unsealed and sealed by turns: what the check of the archives costs, and SHA-256's throughput).
+# repair and sealed run only when --only names them.
 #   bash bench/run.sh --only uninstall 1 7
+#   bash bench/run.sh --only sealed 256 5
 #
 # --baseline BUILD-DIR: the programs of another build folder of the same preset (a build of an
 # older commit, say) run in the same rounds as this build's, one right after the other, the
-# baseline first in every other round: its Setup.exe in big and small (wizard and unattended),
-# and its Setup.exe and Uninstaller.exe in uninstall. Each such figure is printed for both, with
-# the ratio this build / baseline. The baseline needs only its src/setup/Setup.exe and
+# baseline first in every other round: its Setup.exe in big and small (wizard and unattended)
+# and in repair, and its Setup.exe and Uninstaller.exe in uninstall. Each such figure is printed
+# for both, with the ratio this build / baseline. The baseline needs only its src/setup/Setup.exe and
 # src/uninstall/Uninstaller.exe; the driver, the archives (dtpack) and the other helpers are this
 # build's, so that both are measured the same way.
 #   bash bench/run.sh --baseline ../old/build/windows-x64 --disk --only small,uninstall 1 7
@@ -50,11 +55,12 @@ if [ -n "$base" ]; then
 fi
 for section in ${sections//,/ }; do
   case "$section" in
-    all|big|one-file|small|memory|gauge|uninstall) ;;
-    *) echo "bench: unknown section \"$section\" (big, one-file, small, memory, gauge, uninstall)" >&2; exit 2 ;;
+    all|big|one-file|small|memory|gauge|uninstall|repair|sealed) ;;
+    *) echo "bench: unknown section \"$section\" (big, one-file, small, memory, gauge, uninstall, repair, sealed)" >&2; exit 2 ;;
   esac
 done
 want() { [ "$sections" = all ] || [[ ",$sections," == *",$1,"* ]]; }
+asked() { [[ ",$sections," == *",$1,"* ]]; }  # the sections that run only when named
 if want memory && ! want big; then sections+=,big; fi
 mib=${1:-1024}
 rounds=${2:-3}
@@ -67,7 +73,7 @@ cmake --preset host >/dev/null
 cmake --build --preset host --target dtpack >/dev/null
 cmake --preset "$preset" >/dev/null
 cmake --build --preset "$preset" --target Setup Uninstaller setup_walk copy_baseline gauge_bench unpack_bench \
-  remove_bench wine_idle >/dev/null
+  remove_bench wine_idle sha256_bench >/dev/null
 bin="$root/build/$preset"
 dtpack="$root/build/host/tools/dtpack/dtpack"
 nsis_target=$([ "$preset" = windows ] && echo x86-unicode || echo amd64-unicode)
@@ -139,10 +145,10 @@ NSI
 wine_start() {
   local t0; t0=$(ms); bash scripts/wine-run.sh "$bin/bench/copy_baseline.exe" --noop; echo $(( $(ms) - t0 ))
 }
-wizard_run() {  # wizard_run NAME TARGET: "<ms> <peak bytes>"
+wizard_run() {  # wizard_run NAME TARGET [OPTION...]: "<ms> <peak bytes>"
   local out
   out=$(bash scripts/wine-run.sh "$bin/tools/driver/setup_walk.exe" "$(winpath "$work/$1-dist/Setup.exe")" \
-    --folder "$(winpath "$2")")
+    --folder "$(winpath "$2")" "${@:3}")
   echo "$(sed -n 's/.*run took \([0-9]*\) ms.*/\1/p' <<<"$out") $(sed -n 's/.*peak working set \([0-9]*\) bytes.*/\1/p' <<<"$out")"
 }
 unattended_run() {  # unattended_run NAME TARGET START
@@ -329,6 +335,80 @@ uninstall_section() {
     "$(winpath "$work/remove-steps")" "$files" | tr -d '\r' | sed -n 's/^remove_bench: //p' | paste -sd ';' | sed 's/;/; /g')"
 }
 
+# The repair: the 1024 files of 4 KiB installed unattended (untimed), then the same distribution
+# unattended into the same folder once more, timed: every file replaces one already there (its
+# data flushed before the rename over the old one).
+repair_section() {
+  local again=() again_base=() first=() first_base=()
+  repair_ours() { repair_run small again first; }
+  repair_ours_base() { repair_run small-base again_base first_base; }
+  repair_run() {  # repair_run NAME ARRAY FIRST-ARRAY
+    local -n r_times=$2 r_first=$3
+    r_first+=("$(unattended_run "$1" "$work/out" "$start")")
+    r_times+=("$(unattended_run "$1" "$work/out" "$start")")
+    local i
+    for i in 1 512 1024; do same_file "$work/small/f$i.bin" "$work/out/f$i.bin" "the second run"; done
+  }
+  take_turns "$(paired repair_ours)"
+  say "1024 x 4 KiB installed again into the same folder, unattended (every file replaces one already there; the log: $(grep -c ' bytes: written' "$work/small-unattended.log") entries): $(figure "${again[@]}"), per entry $(per "$(median "${again[@]}")" 1024) ms; the first installation into a new folder, untimed before it, $(figure "${first[@]}")"
+  if [ -n "$base" ]; then
+    against "1024 x 4 KiB installed again into the same folder, unattended" again again_base
+    against "  the first installation into a new folder before it" first first_base
+  fi
+}
+
+# A sealed distribution $work/NAME-sealed-dist: this build's Setup.exe of $work/NAME-dist sealed
+# with its archive, beside the very same archive (a second name of the file).
+make_sealed_dist() {  # make_sealed_dist NAME
+  mkdir -p "$work/$1-sealed-dist"
+  "$dtpack" seal --setup "$work/$1-dist/Setup.exe" --program-files "$work/$1-dist/ProgramFiles.dt" \
+    -o "$work/$1-sealed-dist/Setup.exe" >/dev/null
+  ln "$work/$1-dist/ProgramFiles.dt" "$work/$1-sealed-dist/ProgramFiles.dt"
+}
+# Unsealed against sealed by turns, unattended, for the small and the large payload; the wizard
+# too, 3 s on the Settings page before "Начать" (a sealed one checks meanwhile, then "Начать" waits
+# for what is left of the check). Then SHA-256's own throughput.
+sealed_section() {
+  local read_ms=3000 bytes=$(( mib * 1024 * 1024 ))
+  local su=() ss=() bu=() bs=() sw=() sws=() bw=() bws=() t out
+  sealed_small_plain() { su+=("$(unattended_run small "$work/out" "$start")"); }
+  sealed_small_sealed() { ss+=("$(unattended_run small-sealed "$work/out" "$start")"); }
+  sealed_big_plain() {
+    bu+=("$(unattended_run big "$work/out" "$start")")
+    same_file "$work/big/payload.bin" "$work/out/payload.bin" "the unsealed run"
+  }
+  sealed_big_sealed() {
+    bs+=("$(unattended_run big-sealed "$work/out" "$start")")
+    same_file "$work/big/payload.bin" "$work/out/payload.bin" "the sealed run"
+  }
+  sealed_small_wizard() { read -r t out < <(wizard_run small "$work/out" --read "$read_ms"); sw+=("$t"); }
+  sealed_small_wizard_sealed() { read -r t out < <(wizard_run small-sealed "$work/out" --read "$read_ms"); sws+=("$t"); }
+  sealed_big_wizard() { read -r t out < <(wizard_run big "$work/out" --read "$read_ms"); bw+=("$t"); }
+  sealed_big_wizard_sealed() { read -r t out < <(wizard_run big-sealed "$work/out" --read "$read_ms"); bws+=("$t"); }
+  take_turns sealed_small_plain sealed_small_sealed
+  take_turns sealed_big_plain sealed_big_sealed
+  for t in small big; do
+    grep -q 'matches the seal' "$work/$t-sealed-unattended.log" ||
+      { echo "bench: the sealed run's log ($t) does not say that its archive matches the seal" >&2; exit 1; }
+  done
+  local a b d line sha=() fastest
+  a=$(median "${su[@]}") b=$(median "${ss[@]}")
+  say "1024 x 4 KiB, unattended: unsealed $(figure "${su[@]}"); sealed $(figure "${ss[@]}"); sealed / unsealed = $(ratio "$b" "$a") (goal 1.1 at most; the rounds' own ratios $(round_ratios ss su))"
+  a=$(median "${bu[@]}") b=$(median "${bs[@]}") d=$(( $(median "${bs[@]}") - $(median "${bu[@]}") ))
+  say "$mib MiB, unattended: unsealed $(figure "${bu[@]}"); sealed $(figure "${bs[@]}"); sealed / unsealed = $(ratio "$b" "$a") (the rounds' own ratios $(round_ratios bs bu)); the check's throughput, bytes / (sealed - unsealed): $(awk -v n="$bytes" -v d="$d" 'BEGIN { if (d > 0) printf "%.0f MB/s (%d ms more)", n / d / 1000, d; else printf "n/a (%d ms more)", d }')"
+  while IFS= read -r line; do sha+=("$line"); done < <(bash scripts/wine-run.sh "$bin/bench/sha256_bench.exe" \
+    "$(( mib < 256 ? mib : 256 ))" 3 | tr -d '\r' | sed -n 's/^  *\(.*[^ ]\)  *\([0-9][0-9]*\) MB\/s.*/\1: \2 MB\/s/p')
+  say "  SHA-256 in memory (sha256_bench, best of 3): $(IFS=';'; echo "${sha[*]}" | sed 's/;/; /g')"
+  # The check's engine: the SHA instructions where the processor has them, else the portable code.
+  fastest=$(printf '%s\n' "${sha[@]}" | awk -F': ' '/^SHA instructions/ { f = $2 + 0 } /^portable/ { p = $2 + 0 }
+    END { print (f ? f : p) }')
+  say "  goal for $mib MiB: sealed at most unsealed + bytes / throughput + 5 % = $(awk -v u="$a" -v n="$bytes" -v f="$fastest" \
+    'BEGIN { if (f > 0) printf "%.0f ms (%d + %.0f at %d MB/s, + 5 %%)", (u + n / f / 1000) * 1.05, u, n / f / 1000, f; else print "n/a" }'); sealed $b ms"
+  take_turns sealed_small_wizard sealed_small_wizard_sealed
+  take_turns sealed_big_wizard sealed_big_wizard_sealed
+  say "  the wizard, $(( read_ms / 1000 )) s on the Settings page, then from \"Начать\" to the Finish page: 1024 x 4 KiB unsealed $(figure "${sw[@]}"), sealed $(figure "${sws[@]}") (sealed / unsealed = $(ratio "$(median "${sws[@]}")" "$(median "${sw[@]}")")); $mib MiB unsealed $(figure "${bw[@]}"), sealed $(figure "${bws[@]}") (sealed / unsealed = $(ratio "$(median "${bws[@]}")" "$(median "${bw[@]}")"), sealed - unsealed = $(( $(median "${bws[@]}") - $(median "${bw[@]}") )) ms)"
+}
+
 bench() {
   echo "== payloads"
   rm -rf "$work"
@@ -358,10 +438,19 @@ bench() {
     head -c $((1024 * 1024)) /dev/urandom >"$work/tiny/payload.bin"
     make_dist tiny "$work/tiny"
   fi
-  if want small || want uninstall; then
+  if asked sealed && ! want big; then
+    mkdir -p "$work/big"
+    head -c "$((mib * 1024 * 1024))" /dev/urandom >"$work/big/payload.bin"
+    make_dist big "$work/big"
+  fi
+  if want small || want uninstall || asked repair || asked sealed; then
     mkdir -p "$work/small"
     for i in $(seq 1 1024); do head -c 4096 /dev/urandom >"$work/small/f$i.bin"; done
     if want small; then make_dist small "$work/small"; make_nsis small "$work/small"; fi
+    if ! want small && { asked repair || asked sealed; }; then make_dist small "$work/small"; fi
+  fi
+  if asked sealed; then
+    make_sealed_dist big; make_sealed_dist small
   fi
   sleep 3  # the Wine session's own start-up settles first
 
@@ -461,6 +550,16 @@ bench() {
   if want uninstall; then
     echo "== 5. uninstalling 1023 files of 4 KiB, $rounds rounds"
     uninstall_section
+  fi
+
+  if asked repair; then
+    echo "== 6. installing 1024 files of 4 KiB again into the same folder, $rounds rounds"
+    repair_section
+  fi
+
+  if asked sealed; then
+    echo "== 7. unsealed against sealed: 1024 files of 4 KiB and one payload of $mib MiB, $rounds rounds"
+    sealed_section
   fi
 
   say "(all on $disk; a Wine process start costs about ${start:-?} ms, subtracted from the figures timed from outside: the unattended runs, the uninstallers and the NSIS installer)"

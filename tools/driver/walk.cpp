@@ -1,11 +1,12 @@
-// setup_walk SETUP.EXE [--shots FOLDER] [--folder PATH] [--progress-after MS]
+// setup_walk SETUP.EXE [--shots FOLDER] [--folder PATH] [--progress-after MS] [--read MS]
 // Walks through the wizard as a user would: "Далее", the installation folder (the default unless
 // --folder names another), "Начать", then "Закрыть" on the Finish page. With --shots it saves a
 // screenshot of each page there (the demo's run command uses it on a virtual display); the
 // progress page is taken MS milliseconds (default 300) after the first file name shows, so that a
 // distribution that takes a few seconds is caught mid-run. It prints how long the run took from
 // "Начать" to the Finish page and the program's peak working set (the benchmarks read these
-// lines).
+// lines). With --read it stays MS milliseconds on the Settings page before "Начать", as a person
+// reading the pages would (a sealed distribution checks its archives meanwhile).
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -48,10 +49,10 @@ class PausedWindowThread {
 int main(int argc, char** argv) {
   if (argc < 2) {
     return Fail("usage: setup_walk SETUP.EXE [--shots FOLDER] [--folder PATH] [--progress-after MS] "
-                "[--log FILE]");
+                "[--read MS] [--log FILE]");
   }
   std::string shots, folder, log;
-  DWORD progressAfter = 300;
+  DWORD progressAfter = 300, reading = 0;
   for (int i = 2; i + 1 < argc; i += 2) {
     const std::string option = argv[i];
     if (option == "--shots") {
@@ -60,6 +61,8 @@ int main(int argc, char** argv) {
       folder = argv[i + 1];
     } else if (option == "--log") {
       log = argv[i + 1];
+    } else if (option == "--read") {
+      reading = static_cast<DWORD>(std::strtoul(argv[i + 1], nullptr, 10));
     } else if (option == "--progress-after") {
       progressAfter = static_cast<DWORD>(std::strtoul(argv[i + 1], nullptr, 10));
     } else {
@@ -89,6 +92,7 @@ int main(int argc, char** argv) {
     driver::SetText(driver::FindChildOfClass(main, L"Edit"), win::AnsiToWide(folder));
   }
   shot("2-settings");
+  if (reading) Sleep(reading);
   const auto start = std::chrono::steady_clock::now();
   driver::Click(button(L"Начать"));
   if (!shots.empty()) {
