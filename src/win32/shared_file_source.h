@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <vector>
 
 #include "core/archive_format.h"
 #include "win32/handles.h"
@@ -17,7 +18,9 @@ namespace win {
 // the number read (0 at the end or when the read fails: GetLastError tells).
 std::size_t ReadFileAt(HANDLE file, std::uint64_t offset, std::span<std::byte> dst);
 
-// A window [offset, offset + length) of a shared file, as a byte source of its own.
+// A window [offset, offset + length) of a shared file, as a byte source of its own. Small reads
+// (a payload's size, the next small payloads) are served from one read ahead of kReadAhead
+// bytes: the file is held unchangeable, and one system call then serves many entries.
 class SharedFileSource final : public dt::ByteSource {
  public:
   SharedFileSource(std::shared_ptr<const FileHandle> file, std::uint64_t offset,
@@ -32,6 +35,9 @@ class SharedFileSource final : public dt::ByteSource {
   std::uint64_t offset_;
   std::uint64_t length_;
   std::uint64_t pos_ = 0;
+  static constexpr std::size_t kReadAhead = 64 * 1024;
+  std::vector<std::byte> ahead_;  // the bytes at [aheadAt_, aheadAt_ + ahead_.size())
+  std::uint64_t aheadAt_ = 0;
 };
 
 }  // namespace win

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "support/temp_folder.h"
+#include "win32/shared_file_source.h"
 
 namespace {
 
@@ -81,6 +82,39 @@ TEST(ForceDirectories, CreatesNothingForAPathThatIsNotRooted) {
   const bool created = win::DirectoryExistsQuiet(temp / "relative");
   SetCurrentDirectoryA(previous);
   EXPECT_FALSE(created);
+}
+
+// A window of a shared file reads exactly its bytes, whatever mix of small reads (served ahead),
+// large ones and seeks asks for them, and two readers of one handle never move each other.
+TEST(SharedFileSource, ReadsItsWindowThroughReadsOfAnySize) {
+  testing_support::TempFolder temp;
+  std::string bytes(300 * 1024, '\0');
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7 + i / 251);
+  testing_support::WriteFileBytes(temp / "f", bytes);
+  auto file = std::make_shared<win::FileHandle>(CreateFileA(
+      (temp / "f").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(*file);
+  const std::uint64_t offset = 1000, length = 200 * 1024;
+  win::SharedFileSource a(file, offset, length), b(file, offset, length);
+  const auto read = [](win::SharedFileSource& source, std::size_t n) {
+    std::string out(n, '\0');
+    std::size_t got = 0;
+    while (got < n) {
+      const std::size_t step = source.Read(std::as_writable_bytes(std::span(out)).subspan(got));
+      if (step == 0) break;
+      got += step;
+    }
+    out.resize(got);
+    return out;
+  };
+  EXPECT_EQ(read(a, 4), bytes.substr(offset, 4));
+  EXPECT_EQ(read(b, 100 * 1024), bytes.substr(offset, 100 * 1024));
+  EXPECT_EQ(read(a, 5000), bytes.substr(offset + 4, 5000));
+  ASSERT_TRUE(a.Seek(150 * 1024));
+  EXPECT_EQ(read(a, 4), bytes.substr(offset + 150 * 1024, 4));
+  EXPECT_EQ(read(a, 80 * 1024), bytes.substr(offset + 150 * 1024 + 4, 50 * 1024 - 4));  // its end
+  EXPECT_EQ(read(b, 7), bytes.substr(offset + 100 * 1024, 7));
+  EXPECT_FALSE(a.Seek(length + 1));
 }
 
 }  // namespace
