@@ -1,5 +1,7 @@
 #include "core/install_record_check.h"
 
+#include "core/path_places.h"
+
 namespace dt {
 
 CheckedRecord CheckRecordBytes(const std::string& bytes, const std::optional<std::string>& anchor,
@@ -54,6 +56,17 @@ const char* Describe(RecordVerdict verdict) {
       return "cut, changed or anchored differently";
   }
   return "";
+}
+
+bool FirstRunMadeFolder(const RecordRead& read, const std::string& folderUtf8) {
+  const std::string key = PathKey(folderUtf8);
+  for (const RecordLine& line : read.lines) {
+    if (line.kind == kRecordRun && &line != &read.lines.front()) break;  // first run only
+    if (line.kind == kRecordMadeFolder && !line.fields.empty() && PathKey(line.fields[0]) == key) {
+      return true;
+    }
+  }
+  return false;
 }
 
 }  // namespace dt

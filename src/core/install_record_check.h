@@ -46,4 +46,9 @@ CheckedRecord CheckRecordBytes(const std::string& bytes, const std::optional<std
 // A few words for the log.
 const char* Describe(RecordVerdict verdict);
 
+// The record's first run made the installation folder (a "made-folder" line of it among the first
+// run's lines): a record without an anchor is trusted, within its limits, only then (and only when
+// the folder is owned by Administrators or SYSTEM, which the caller checks).
+bool FirstRunMadeFolder(const RecordRead& read, const std::string& folderUtf8);
+
 }  // namespace dt

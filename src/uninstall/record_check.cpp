@@ -4,6 +4,7 @@
 
 #include <aclapi.h>
 
+#include "base/file_checks.h"
 #include "core/install_record.h"
 #include "core/product.h"
 #include "core/removal_plan.h"
@@ -51,38 +52,6 @@ std::optional<std::string> IniValue(const std::string& ini, const char* key) {
 std::string Sha256Hex(std::string_view bytes) {
   const auto digest = win::Sha256(bytes);
   return digest ? dt::Sha256Hex(*digest) : std::string();
-}
-
-// The folder's owner is Administrators or SYSTEM: a folder an ordinary user made beforehand is
-// owned by that user.
-bool OwnedByAdministrators(const std::string& folder) {
-  const win::FileHandle handle(CreateFileA(folder.c_str(), READ_CONTROL,
-                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                           nullptr, OPEN_EXISTING,
-                                           FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
-                                           nullptr));
-  if (!handle) return false;
-  PSID owner = nullptr;
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (GetSecurityInfo(handle.get(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr,
-                      nullptr, nullptr, &descriptor) != ERROR_SUCCESS) {
-    return false;
-  }
-  const win::LocalMemory owned(descriptor);
-  return owner && (IsWellKnownSid(owner, WinBuiltinAdministratorsSid) ||
-                   IsWellKnownSid(owner, WinLocalSystemSid));
-}
-
-bool RunMadeTheFolder(const dt::RecordRead& read, const std::string& folderUtf8) {
-  const std::string key = dt::PathKey(folderUtf8);
-  for (const dt::RecordLine& line : read.lines) {
-    if (line.kind == dt::kRecordRun && &line != &read.lines.front()) break;  // first run only
-    if (line.kind == dt::kRecordMadeFolder && !line.fields.empty() &&
-        dt::PathKey(line.fields[0]) == key) {
-      return true;
-    }
-  }
-  return false;
 }
 
 // The folder as a path that names it: a drive's root keeps its backslash ("C:" alone is the
@@ -144,8 +113,8 @@ std::optional<CheckedInstallation> FindInstallation(const std::string& folder, b
     return std::nullopt;
   }
   if (found.checked.verdict == dt::RecordVerdict::kUnanchored) {
-    if (!RunMadeTheFolder(found.checked.read, found.checked.recordedFolder) ||
-        !OwnedByAdministrators(AsFolder(folder))) {
+    if (!dt::FirstRunMadeFolder(found.checked.read, found.checked.recordedFolder) ||
+        !base::OwnedByAdministrators(AsFolder(folder))) {
       log.Write(L"the record is not anchored, and the installation did not make a folder owned by "
                 L"Administrators or SYSTEM: nothing changed");
       return std::nullopt;

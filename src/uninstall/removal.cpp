@@ -6,6 +6,7 @@
 #include <cctype>
 #include <optional>
 
+#include "base/file_checks.h"
 #include "base/held_files.h"
 #include "base/held_folders.h"
 #include "base/record_writer.h"
@@ -15,7 +16,7 @@
 #include "core/text.h"
 #include "base/shared_files.h"
 #include "uninstall/admin_folder.h"
-#include "uninstall/file_checks.h"
+#include "uninstall/ini_check.h"
 #include "uninstall/unregistration.h"
 #include "win32/files.h"
 #include "win32/handles.h"
@@ -25,21 +26,20 @@
 namespace uninstall {
 namespace {
 
+using base::Check;
+using base::CheckedFile;
+using base::FileState;
+using base::InUse;
+using base::OpenForCheck;
+
 std::string Ansi(const std::string& utf8) {
   return win::Utf8ToAnsi(utf8);
 }
 
-std::string SystemFolder(UINT (*get)(LPSTR, UINT)) {
-  char path[MAX_PATH * 2];
-  const UINT n = get(path, sizeof path);
-  return n > 0 && n < sizeof path ? std::string(path, n) : std::string();
-}
-UINT WindowsFolder(LPSTR buffer, UINT size) {
-  return GetWindowsDirectoryA(buffer, size);
-}
-UINT SystemDir(LPSTR buffer, UINT size) {
-  return GetSystemDirectoryA(buffer, size);
-}
+// A recorded path that the code page cannot name exactly: the installer, which wrote every path
+// from an ANSI one, never wrote it, and a plain conversion could make a look-alike character (a
+// fullwidth dot or colon) into another path.
+constexpr char kNoExactName[] = "a name the system's code page cannot hold exactly";
 
 class Removal {
  public:
@@ -53,10 +53,7 @@ class Removal {
         plan_(dt::MakeRemovalPlan({installation.checked.read, installation.checked.anchoredLength,
                                    win::AnsiToUtf8(installation.folder)})),
         restricted_(!installation.checked.anchoredLength) {
-    known_.install = win::AnsiToUtf8(installation.folder);
-    known_.windows = win::AnsiToUtf8(SystemFolder(WindowsFolder));
-    known_.system = win::AnsiToUtf8(SystemFolder(SystemDir));
-    known_.fonts = known_.windows.empty() ? "" : known_.windows + "\\Fonts";
+    known_ = base::KnownPlaces(installation.folder);
     self_ = dt::PathKey(win::AnsiToUtf8(win::ProgramFilePath().value_or(std::string())));
     for (const auto& [key, level] : plan_.linkLevels) {
       const DWORD attributes = GetFileAttributesA(Ansi(level.path).c_str());
@@ -167,6 +164,7 @@ class Removal {
     view_.SetLabel(L"Файл: " + win::AnsiToWide(dt::SplitPath(path).file) + L"...");
     const dt::Place place = dt::Classify(file.path, known_);
     if (place == dt::Place::kOutside) return Keep("file", path, "outside the folders it may touch");
+    if (!win::Utf8ToAnsiExact(file.path)) return Keep("file", path, kNoExactName);
     if (Blocked(file.path)) return Keep("file", path, "below a link made since the installation");
     if (const auto link = LinkOnTheWay(folder, place)) return Keep("file", path, BelowALink(*link));
     if (dt::PathKey(file.path) == self_) return;  // the running uninstaller: left to the end
@@ -204,7 +202,7 @@ class Removal {
     if ((restricted_ || !file.anchored) && place != dt::Place::kInstallFolder) {
       return Keep("file", path, "not vouched for by the anchored record");
     }
-    if (!IsTemporaryName(path)) return Keep("file", path, "not a temporary file's name");
+    if (!dt::IsTemporaryFileName(path)) return Keep("file", path, "not a temporary file's name");
     CheckedFile checked = Check(path, file);
     if (checked.state == FileState::kMissing) return;
     if (checked.state == FileState::kNotAFile) return Keep("file", path, "not a plain file");
@@ -213,11 +211,7 @@ class Removal {
     }
     Delete(path, place, std::move(checked));
   }
-  static bool IsTemporaryName(const std::string& path) {
-    const std::string name = dt::SplitPath(path).file;
-    if (name.size() < 11 || name.compare(name.size() - 10, 2, ".~") != 0) return false;
-    return std::all_of(name.end() - 8, name.end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; });
-  }
+
 
   // Gives back the uses the record counted; true when the file may go (its count is gone and the
   // product created it).
@@ -350,6 +344,7 @@ class Removal {
     if (place == dt::Place::kOutside && !HoldsTheUninstaller(folder.path)) {
       return Keep("folder", path, "outside the folders it may touch");
     }
+    if (!win::Utf8ToAnsiExact(folder.path)) return Keep("folder", path, kNoExactName);
     if ((restricted_ || !folder.anchored) && place != dt::Place::kInstallFolder) {
       // Only what the record made inside the installation folder, as for files.
       return Keep("folder", path, "not vouched for by the anchored record");

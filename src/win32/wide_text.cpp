@@ -42,6 +42,12 @@ std::string WideToAnsi(std::wstring_view wide) {
 std::string Utf8ToAnsi(std::string_view utf8) {
   return WideToAnsi(Utf8ToWide(utf8));
 }
+std::optional<std::string> Utf8ToAnsiExact(std::string_view utf8) {
+  const std::wstring wide = Utf8ToWide(utf8);
+  std::string ansi = WideToAnsi(wide);
+  if (AnsiToWide(ansi) != wide) return std::nullopt;
+  return ansi;
+}
 std::string AnsiToUtf8(std::string_view ansi) {
   return WideToUtf8(AnsiToWide(ansi));
 }

@@ -22,6 +22,19 @@ TEST(WideText, OwnTextsAndAnsiPathsReachTheWideApiIntact) {
   }
 }
 
+// A path from a file others may write is converted only when the code page names exactly it: a
+// fullwidth dot that a plain conversion may turn into '.' (a ".." of its own) is refused.
+TEST(WideText, AnExactConversionRefusesWhatTheCodePageCannotHold) {
+  EXPECT_EQ(win::Utf8ToAnsiExact("C:\\Program Files\\Korvu\\a.txt"),
+            "C:\\Program Files\\Korvu\\a.txt");
+  EXPECT_EQ(win::Utf8ToAnsiExact("C:\\Korvu\\\xEF\xBC\x8E\xEF\xBC\x8E\\Windows\\x.dll"),
+            std::nullopt);
+  EXPECT_EQ(win::Utf8ToAnsiExact("C:\\Korvu\\x\xEF\xBC\x9A" "stream"), std::nullopt);
+  if (GetACP() == 1251) {
+    EXPECT_EQ(win::Utf8ToAnsiExact("Путь"), "\xCF\xF3\xF2\xFC");
+  }
+}
+
 TEST(Handles, OwnersCloseWhatTheyHoldAndCountIt) {
   testing_support::TempFolder temp;
   const long before = win::FileHandle::Live();

@@ -1,10 +1,25 @@
-#include "uninstall/file_checks.h"
+#include "base/file_checks.h"
 
+#include <cstddef>
 #include <string>
+#include <vector>
 
-#include "core/product.h"
+#include <aclapi.h>
 
-namespace uninstall {
+#include "win32/folders.h"
+#include "win32/wide_text.h"
+
+
+namespace base {
+
+dt::KnownFolders KnownPlaces(const std::string& installFolder) {
+  dt::KnownFolders known;
+  known.install = win::AnsiToUtf8(installFolder);
+  known.windows = win::AnsiToUtf8(win::GetWindowsDir());
+  known.system = win::AnsiToUtf8(win::GetSystemDir());
+  known.fonts = known.windows.empty() ? "" : known.windows + "\\Fonts";
+  return known;
+}
 
 bool SameLastWrite(const std::string& path, std::uint64_t expected, std::uint64_t actual) {
   if (expected == actual) return true;
@@ -24,36 +39,6 @@ bool SameLastWrite(const std::string& path, std::uint64_t expected, std::uint64_
   return false;
 }
 
-bool IniIsEmpty(const std::string& ini) {
-  const win::FileHandle file(CreateFileA(ini.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                         OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-  LARGE_INTEGER size{};
-  if (!file || !GetFileSizeEx(file.get(), &size) || size.QuadPart > 4096) return false;
-  std::string text(static_cast<std::size_t>(size.QuadPart), '\0');
-  DWORD read = 0;
-  if (!text.empty() && !ReadFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &read,
-                                 nullptr)) {
-    return false;
-  }
-  text.resize(read);
-  // The lines are compared in lower case.
-  std::string header = std::string("[") + product::kIniSection + "]";
-  CharLowerBuffA(header.data(), static_cast<DWORD>(header.size()));
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
-    while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t')) {
-      line.pop_back();
-    }
-    CharLowerBuffA(line.data(), static_cast<DWORD>(line.size()));
-    if (!line.empty() && line != header) return false;
-    start = end + 1;
-  }
-  return true;
-}
-
 bool InUse(unsigned long error) {
   return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
          error == ERROR_ACCESS_DENIED;
@@ -63,6 +48,45 @@ win::FileHandle OpenForCheck(const std::string& path, DWORD access) {
   return win::FileHandle(CreateFileA(path.c_str(), access,
                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                      nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+}
+
+bool OwnedByAdministrators(HANDLE handle) {
+  PSID owner = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (GetSecurityInfo(handle, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr,
+                      nullptr, nullptr, &descriptor) != ERROR_SUCCESS) {
+    return false;
+  }
+  const win::LocalMemory owned(descriptor);
+  if (!owner) return false;
+  if (IsWellKnownSid(owner, WinBuiltinAdministratorsSid) ||
+      IsWellKnownSid(owner, WinLocalSystemSid)) {
+    return true;
+  }
+  // The owner this process gives what it makes (Administrators under an elevated token), or the
+  // user it runs as: Wine, which knows one user only, makes that user the owner of every file.
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+  const win::KernelHandle ownToken(token);
+  const auto tokenSidIs = [&](TOKEN_INFORMATION_CLASS kind) {
+    DWORD size = 0;
+    GetTokenInformation(token, kind, nullptr, 0, &size);
+    std::vector<std::byte> buffer(size);
+    if (size == 0 || !GetTokenInformation(token, kind, buffer.data(), size, &size)) return false;
+    const PSID sid = kind == TokenOwner ? reinterpret_cast<TOKEN_OWNER*>(buffer.data())->Owner
+                                        : reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid;
+    return EqualSid(owner, sid) != FALSE;
+  };
+  return tokenSidIs(TokenOwner) || tokenSidIs(TokenUser);
+}
+
+bool OwnedByAdministrators(const std::string& path) {
+  const win::FileHandle handle(CreateFileA(path.c_str(), READ_CONTROL,
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                           nullptr, OPEN_EXISTING,
+                                           FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                                           nullptr));
+  return handle && OwnedByAdministrators(handle.get());
 }
 
 namespace {
@@ -110,4 +134,4 @@ CheckedFile Check(const std::string& path, const dt::PlannedFile& planned) {
   return checked;
 }
 
-}  // namespace uninstall
+}  // namespace base

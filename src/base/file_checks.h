@@ -1,6 +1,6 @@
-// The uninstaller's checks of the files it may remove, on handles it opens without following a
-// link: whether a file is still the one the record names (size and last-write time, to the
-// volume's resolution), and whether the INI file holds anything of anybody else's.
+// Checks of the files a record names, on handles opened without following a link: whether a file
+// is still the one the record names (size and last-write time, to the volume's resolution). The
+// uninstaller checks what it may remove; the installer what it takes over from an earlier run.
 #pragma once
 
 #include <windows.h>
@@ -8,18 +8,19 @@
 #include <cstdint>
 #include <string>
 
+#include "core/path_places.h"
 #include "core/removal_plan.h"
 #include "win32/handles.h"
 
-namespace uninstall {
+namespace base {
+
+// The places a record's paths are classified by (path_places.h), in UTF-8: the installation
+// folder (as given, in the ANSI code page), the Windows folder, the system folder and the fonts.
+dt::KnownFolders KnownPlaces(const std::string& installFolder);
 
 // How close two last-write times must be on the volume that holds path: FAT keeps 2 s (and a
 // change of exactly one hour comes from summer time on FAT), exFAT 10 ms, others exactly.
 bool SameLastWrite(const std::string& path, std::uint64_t expected, std::uint64_t actual);
-
-// The INI file holds nothing but blank lines and an empty [program] section: nothing of anybody
-// else's is lost with it.
-bool IniIsEmpty(const std::string& ini);
 
 enum class FileState { kMissing, kUnchanged, kChanged, kNotAFile };
 
@@ -38,7 +39,14 @@ struct CheckedFile {
 // for and every sharing allowed.
 win::FileHandle OpenForCheck(const std::string& path, DWORD access);
 
+// The owner of the opened file or folder (READ_CONTROL) is Administrators, SYSTEM, the owner this
+// process gives what it makes (Administrators again when it runs elevated) or the user it runs
+// as: what another, ordinary user made is owned by that user.
+bool OwnedByAdministrators(HANDLE handle);
+// The same for the file or folder at path, opened as itself (a link at its name is not followed).
+bool OwnedByAdministrators(const std::string& path);
+
 // The file at path against what the plan says of it.
 CheckedFile Check(const std::string& path, const dt::PlannedFile& planned);
 
-}  // namespace uninstall
+}  // namespace base
