@@ -155,6 +155,14 @@ std::optional<FileId> FileIdOf(void* file) {
                 (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
 }
 
+unsigned long KeepOpened(void* file) {
+  FILE_DISPOSITION_INFO disposition{};
+  disposition.DeleteFile = FALSE;
+  return SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition)
+             ? 0
+             : GetLastError();
+}
+
 unsigned long DeleteOpened(void* file) {
   FILE_DISPOSITION_INFO disposition{};
   disposition.DeleteFile = TRUE;

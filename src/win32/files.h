@@ -45,6 +45,9 @@ std::optional<FileId> FileIdOf(void* file);
 // FILE_WRITE_ATTRIBUTES for a read-only file, whose attribute is then cleared through the same
 // handle): it goes when its last handle closes. 0 or the system's error code.
 unsigned long DeleteOpened(void* file);
+// Takes back the deletion DeleteOpened asked for, while the handle is still open: the file stays
+// when it closes. 0 or the system's error code.
+unsigned long KeepOpened(void* file);
 
 // Opens a plain file for reading as itself (a link, junction or other reparse point at its name
 // is not followed but refused, as is a folder), sharing only reading: while the handle is open,

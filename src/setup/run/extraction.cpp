@@ -4,18 +4,22 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "core/archive_format.h"
 #include "core/install_record.h"
+#include "core/path_places.h"
 #include "core/product.h"
 #include "core/gauge_scale.h"
 #include "core/text.h"
 #include "setup/run/folder_macros.h"
+#include "base/file_checks.h"
 #include "base/program_log.h"
 #include "setup/run/run_record.h"
 #include "setup/run/safe_replace.h"
@@ -95,15 +99,23 @@ CopyOutcome CopyContent(dt::ContentReader& content, const win::FileHandle& file,
   }
 }
 
-// Writes a file that did not exist (made with DELETE access). On a failed or short write, or a
-// failed read, the file goes again, through the handle that wrote it, as the handle closes: a
-// file cut short would otherwise stay under the product's name, and a later run would take it
-// for somebody else's.
+// Writes a file that did not exist (made with DELETE access). The file is marked for deletion
+// before its first byte and kept only once its whole content is written: whatever ends the write
+// before that (a failed write or read, a killed process, whose handles the system closes) takes
+// it away again, through the handle that made it. A file cut short would otherwise stay under the
+// product's name, and a later run would take it for somebody else's.
 CopyOutcome WriteNewFile(dt::ContentReader& content, const win::FileHandle& file,
                          std::vector<std::byte>& buffer,
                          const std::function<void()>& betweenBuffers, win::Sha256Hasher* hash) {
-  const CopyOutcome outcome = CopyContent(content, file, buffer, betweenBuffers, hash);
-  if (outcome.result != CopyResult::kDone) win::DeleteOpened(file.get());
+  // Where the mark is refused, the file is written all the same and goes again only on a failure
+  // the run sees.
+  const bool marked = win::DeleteOpened(file.get()) == 0;
+  CopyOutcome outcome = CopyContent(content, file, buffer, betweenBuffers, hash);
+  if (outcome.result != CopyResult::kDone) {
+    if (!marked) win::DeleteOpened(file.get());
+  } else if (marked) {
+    if (const DWORD error = win::KeepOpened(file.get())) outcome = {CopyResult::kWriteFailed, error};
+  }
   return outcome;
 }
 
@@ -126,6 +138,9 @@ class ArchiveRun {
     for (const char* name : product::kRegistrationFiles) {
       registrationFiles_.push_back(FileIdentity(state.InstallFolder + "\\" + name));
     }
+    for (const std::string& path : messages.Earlier.unconfirmed) {
+      unconfirmed_.insert(dt::PathKey(path));
+    }
   }
 
   EntryOutcome Unpack(const dt::TFileItem& item) {
@@ -147,7 +162,10 @@ class ArchiveRun {
     const auto size = dt::ReadPayloadSize(archive_, item);
     if (!size) return Stop(PayloadReadError(archivePath_, target));
     entry_ += L", " + std::to_wstring(*size) + L" bytes: ";
-    if (overwrite_ || !win::FileExistsQuiet(target)) {
+    if (unconfirmed_.count(dt::PathKey(win::AnsiToUtf8(target))) &&
+        ConfirmComplete(item, *size, target)) {
+      if (!IsInstallFolderEntry(parts.folder)) CountSharedUse(target, /*existedBefore=*/false);
+    } else if (overwrite_ || !win::FileExistsQuiet(target)) {
       wrote_ = false;
       if (const auto refused = AnnounceOrAsk(dt::kRecordFilePending, target)) {
         if (*refused == EntryOutcome::kStop) return EntryOutcome::kStop;
@@ -156,6 +174,10 @@ class ArchiveRun {
         if (WriteTarget(item, *size, target) == EntryOutcome::kStop) return EntryOutcome::kStop;
       }
       if (wrote_ && !IsInstallFolderEntry(parts.folder)) CountSharedUse(target, replaced_);
+    } else if (messages_.Earlier.created.count(dt::PathKey(win::AnsiToUtf8(target)))) {
+      // This product's own since an earlier run created it: not somebody else's file.
+      log_.Write(entry_ + L"left as it is (created by an earlier run)");
+      if (!IsInstallFolderEntry(parts.folder)) CountSharedUse(target, /*existedBefore=*/false);
     } else {
       messages_.Record.Note(dt::kRecordKept, {target});
       log_.Write(entry_ + L"kept (the file exists)");
@@ -304,6 +326,61 @@ class ArchiveRun {
     }
   }
 
+  // A file that a run which did not end announced, and may have written whole before it was
+  // killed: when it holds exactly the entry's content (a plain file with one name, owned by
+  // Administrators or SYSTEM, in the held folder, compared while nobody may change it), it is
+  // this product's own and confirmed in the record as created,
+  // as if this run had written it. False when it is anything else; then it is treated as any file
+  // found at the target.
+  bool ConfirmComplete(const dt::TFileItem& item, std::int32_t size, const std::string& target) {
+    const win::FileHandle file = win::HoldPlainFile(target);
+    if (!file || !messages_.Folders.Contains(dt::SplitPath(target).folder, file.get())) {
+      return false;
+    }
+    // A file somebody else made (owned by them, able to change it at will) or one with a second
+    // name is never taken for the product's, whatever it holds.
+    FILE_STANDARD_INFO standard{};
+    if (!GetFileInformationByHandleEx(file.get(), FileStandardInfo, &standard, sizeof standard) ||
+        standard.NumberOfLinks != 1 || standard.EndOfFile.QuadPart != size ||
+        !base::OwnedByAdministrators(file.get())) {
+      return false;
+    }
+    auto content = dt::ContentReader::Open(archive_, item, size);
+    if (!content) return false;
+    std::optional<win::Sha256Hasher> hash;
+    if (IsRegistrationFile(target)) StartHash(hash);
+    std::vector<std::byte> held(buffer_.size());
+    for (;;) {
+      const auto n = content->Next(buffer_);
+      if (!n) return false;
+      if (*n == 0) break;
+      DWORD read = 0;
+      if (!ReadFile(file.get(), held.data(), static_cast<DWORD>(*n), &read, nullptr) ||
+          read != *n || std::memcmp(held.data(), buffer_.data(), *n) != 0) {
+        return false;
+      }
+      if (hash) hash->Add(buffer_.data(), *n);
+    }
+    if (!messages_.Record.Announce(dt::kRecordFilePending, {target})) return false;
+    messages_.Pending.BeforeWrite(target, log_);
+    NoteFile(target, "created", StampOf(file.get()));
+    const std::string identity = FileIdentity(target);
+    messages_.Written.Add(identity, static_cast<std::uint64_t>(size));
+    if (hash) messages_.Written.SetContent(identity, ContentHex(*hash));
+    log_.Write(entry_ + L"confirmed: the whole content, written by a run that did not end");
+    return true;
+  }
+
+  // A file the registration uses: hashed as it is written.
+  bool IsRegistrationFile(const std::string& target) const {
+    return std::find(registrationFiles_.begin(), registrationFiles_.end(), FileIdentity(target)) !=
+           registrationFiles_.end();
+  }
+  static void StartHash(std::optional<win::Sha256Hasher>& hash) {
+    hash.emplace();
+    hash->Open();
+  }
+
   // A file the run wrote, as the record keeps it.
   void NoteFile(const std::string& target, const char* how, const std::optional<FileStamp>& stamp) {
     wrote_ = true;
@@ -323,12 +400,7 @@ class ArchiveRun {
     // A file the registration uses is hashed as it is written.
     writtenContent_.reset();
     std::optional<win::Sha256Hasher> hash;
-    const std::string identity = FileIdentity(target);
-    if (std::find(registrationFiles_.begin(), registrationFiles_.end(), identity) !=
-        registrationFiles_.end()) {
-      hash.emplace();
-      hash->Open();
-    }
+    if (IsRegistrationFile(target)) StartHash(hash);
     const std::string folder = dt::SplitPath(target).folder;
     win::FileHandle created = CreateNewTarget(target);
     if (!created && IsLinkAt(target)) return {CopyResult::kWriteFailed, kTargetIsNoPlainFile};
@@ -403,6 +475,7 @@ class ArchiveRun {
   FolderMacroExpander macros_;  // the folders behind the macros, asked for once per archive
   std::wstring entry_;          // the log line's beginning for the entry at hand
   std::vector<std::string> registrationFiles_;  // their identities (product::kRegistrationFiles)
+  std::set<std::string> unconfirmed_;  // PathKeys of messages.Earlier.unconfirmed
   // The SHA-256 of what the last attempt wrote into a registration file ("" when hashing failed).
   std::optional<std::string> writtenContent_;
   bool wrote_ = false;          // the entry at hand's file was written

@@ -8,6 +8,7 @@
 #include "core/product.h"
 #include "setup/run/disk_space.h"
 #include "setup/run/distribution_check.h"
+#include "setup/run/earlier_runs.h"
 #include "setup/run/extraction.h"
 #include "setup/run/path_lengths.h"
 #include "setup/run/run_result.h"
@@ -52,7 +53,8 @@ std::string UpperFullPath(const std::string& path) {
 // The run's installation record in its folder, appended to when the uninstall entry anchors it.
 // Warns when the entry names another folder that still holds a record: there is one entry per
 // product, so that folder's files would be left to no uninstaller.
-base::RecordWriter OpenRecord(const RunState& state, base::ProgramLog& log) {
+base::RecordWriter OpenRecord(const RunState& state, dt::EarlierRuns& earlier,
+                              base::ProgramLog& log) {
   const std::optional<std::string> location = UninstallEntryValue("InstallLocation");
   if (location && !location->empty() &&
       UpperFullPath(*location) != UpperFullPath(state.InstallFolder) &&
@@ -62,7 +64,7 @@ base::RecordWriter OpenRecord(const RunState& state, base::ProgramLog& log) {
                   "(remove the product before installing it elsewhere)");
   }
   return OpenInstallRecord(state.InstallFolder, UninstallEntryValue("InstallRecord").value_or(""),
-                           state.FoldersMade, log);
+                           state.FoldersMade, log, &earlier);
 }
 
 // The run's archives: a sealed program's through its check, the others where they lie.
@@ -153,8 +155,9 @@ bool RunInstall(RunState& state, InstallView& view, ProductRegistry& registry,
   messages.Folders.InstallFolderMayBeLink(std::none_of(
       state.FoldersMade.begin(), state.FoldersMade.end(),
       [&](const MadeFolder& made) { return UpperFullPath(made.path) == installFolder; }));
-  messages.Record = OpenRecord(state, log);
+  messages.Record = OpenRecord(state, messages.Earlier, log);
   messages.Pending = base::PendingRenames::Read();
+  SettleEarlierRuns(state.InstallFolder, messages, log);
   state.TotalBytes = static_cast<std::int64_t>(archives.programFiles->Size()) +
                      static_cast<std::int64_t>(archives.systemFiles->Size());
   state.DoneBytes = 0;

@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "base/file_checks.h"
 #include "core/install_record.h"
+#include "core/install_record_check.h"
 #include "core/product.h"
 #include "win32/files.h"
 #include "win32/sha256.h"
@@ -130,7 +132,7 @@ std::optional<FileStamp> StampOf(HANDLE file) {
 
 base::RecordWriter OpenInstallRecord(const std::string& folder, const std::string& anchor,
                                      const std::vector<MadeFolder>& madeFolders,
-                                     base::ProgramLog& log) {
+                                     base::ProgramLog& log, dt::EarlierRuns* earlier) {
   const std::string path = folder + "\\" + std::string(dt::kRecordFileName);
   const std::string folderUtf8 = RecordedFolder(folder);
   win::FileHandle file;
@@ -145,6 +147,26 @@ base::RecordWriter OpenInstallRecord(const std::string& folder, const std::strin
     const dt::RecordRead read = content ? dt::ReadRecord(*content) : dt::RecordRead{};
     const auto why = content ? WhyNotAppendable(read, *content, anchor, folderUtf8)
                              : std::optional<std::string>("not a plain file");
+    if (content && earlier) {
+      // Appended to, its anchor vouches for its anchored part. Set aside, it vouches for nothing,
+      // and is taken over only as the uninstaller would act on it: a record of a first run that
+      // ended before any anchor was written (the entry has none), made this folder, and left it
+      // owned by Administrators or SYSTEM. A record set aside beside an anchor was changed since.
+      const bool takeOver = !why || (anchor.empty() && !read.damaged &&
+                                     dt::FirstRunMadeFolder(read, folderUtf8) &&
+                                     base::OwnedByAdministrators(folder));
+      std::string error = takeOver ? "" : "set aside, and not a first run's that made the folder";
+      if (takeOver) {
+        std::optional<std::uint64_t> anchored;
+        if (!why) anchored = dt::ParseRecordAnchor(anchor)->length;
+        *earlier = dt::ReadEarlierRuns({read, anchored, folderUtf8},
+                                       base::KnownPlaces(win::FullPath(folder).value_or(folder)),
+                                       &error);
+      }
+      if (!error.empty()) {
+        log.WriteAnsi("installation record \"" + path + "\": nothing taken over (" + error + ")");
+      }
+    }
     if (!why) {
       if (read.tornTail) {
         log.WriteAnsi("installation record \"" + path + "\": a torn last line at byte " +

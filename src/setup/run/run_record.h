@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "base/record_writer.h"
+#include "core/earlier_runs.h"
 #include "base/program_log.h"
 #include "win32/handles.h"
 
@@ -35,10 +36,11 @@ struct MadeFolder {
 // record is renamed "Uninstaller.dat.old" and a new one is started. Writes the run's first
 // lines: the run, whether each level of the folder's path is a link or junction, and the levels
 // made for it before the run. Logs what it found and did. When the file cannot be opened the
-// record is broken: the first announcement fails.
+// record is broken: the first announcement fails. What the run takes over from the record found
+// (appended to or set aside) goes to `earlier` when one is given.
 base::RecordWriter OpenInstallRecord(const std::string& folder, const std::string& anchor,
                                      const std::vector<MadeFolder>& madeFolders,
-                                     base::ProgramLog& log);
+                                     base::ProgramLog& log, dt::EarlierRuns* earlier = nullptr);
 
 // The write error about the record, as the run reports it.
 std::wstring RecordWriteError(const base::RecordWriter& record);

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "core/earlier_runs.h"
 #include "setup/run/run_record.h"
 #include "base/pending_renames.h"
 #include "base/held_folders.h"
@@ -68,6 +69,8 @@ struct TMessages {
   base::PendingRenames Pending;
   // The folders below the installation folder that the run writes into, held for its length.
   base::HeldFolders Folders;
+  // What the run takes over from the record it found in the installation folder.
+  dt::EarlierRuns Earlier;
 };
 
 }  // namespace setup

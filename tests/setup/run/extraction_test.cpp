@@ -17,6 +17,7 @@
 #include "install_fixture.h"
 #include "support/held_file.h"
 #include "support/registry_value_guard.h"
+#include "win32/handles.h"
 #include "win32/wide_text.h"
 
 namespace {
@@ -532,6 +533,42 @@ TEST_F(ReplaceTest, AFileHeldWithoutDeleteSharingIsAHeldFile) {
     EXPECT_EQ(ReadFileBytes(old), answer == Answer::kRetry ? "new library" : oldBytes);
     EXPECT_EQ(TemporaryFilesIn(target), std::vector<std::string>{});
   }
+}
+
+}  // namespace
+
+namespace {
+
+// A run killed while it copies a new file's payload leaves nothing under the file's name: the
+// system closes the killed process's handles, and the file, marked for deletion until its whole
+// content was written, goes with them.
+TEST_F(UnpackArchiveTest, ARunKilledWhileWritingANewFileLeavesNoFileCutShort) {
+  // Several copy buffers, so that the probe pumps (and waits to be killed) half-way through.
+  const std::string big(setup::kCopyBufferSize * 24, 'k');
+  WriteArchive("a.dt", {{"%InstallDir%\\big.bin", big}});
+  CreateDirectoryA((temp / "Program Files").c_str(), nullptr);
+  CreateDirectoryA(target.c_str(), nullptr);
+  const std::string marker = temp / "copying";
+  std::string commandLine = "\"" + testing_support::FromUnixPath(UNPACK_PROBE_EXE) + "\" \"" +
+                            archive + "\" \"" + target + "\" \"" + marker + "\"";
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info{};
+  ASSERT_TRUE(CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                             nullptr, &startup, &info));
+  CloseHandle(info.hThread);
+  const win::KernelHandle process(info.hProcess);
+  for (int waited = 0; !Exists(marker) && waited < 600; ++waited) {
+    ASSERT_EQ(WaitForSingleObject(process.get(), 100), static_cast<DWORD>(WAIT_TIMEOUT))
+        << "the probe ended before it pumped while copying";
+  }
+  ASSERT_TRUE(Exists(marker));
+  ASSERT_TRUE(TerminateProcess(process.get(), 9));
+  ASSERT_EQ(WaitForSingleObject(process.get(), 30000), static_cast<DWORD>(WAIT_OBJECT_0));
+  Sleep(200);  // the file system lets go of the killed process's files
+  EXPECT_FALSE(Exists(target + "\\big.bin")) << ReadFileBytes(target + "\\big.bin").size()
+                                             << " bytes left under the file's name";
+  EXPECT_TRUE(TemporaryFilesIn(target).empty());
 }
 
 }  // namespace

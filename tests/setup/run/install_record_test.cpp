@@ -14,6 +14,8 @@
 #include "setup/run/install_sequence.h"
 #include "base/shared_files.h"
 #include "support/registry_value_guard.h"
+#include "setup/run/run_record.h"
+#include "win32/handles.h"
 #include "win32/sha256.h"
 
 namespace {
@@ -311,6 +313,124 @@ TEST_F(InstallRecordTest, ARunThatFailedHalfWayLeavesAWholeRecordWithoutAnAnchor
   const auto lines = ExpectStoppedRunRecorded("file? " + target + "\\b.txt");
   EXPECT_TRUE(HasPrefix(lines, "file " + target + "\\a.txt created 1 "));
   EXPECT_FALSE(HasPrefix(lines, "file " + target + "\\b.txt"));
+}
+
+// The first "file" line of a path ("file <path> created|replaced ..."), or "".
+std::string FirstFileLine(const std::vector<std::string>& lines, const std::string& path) {
+  for (const std::string& line : lines) {
+    if (line.rfind("file " + path + " ", 0) == 0) return line.substr(0, line.find(' ', 6 + path.size()));
+  }
+  return "";
+}
+
+// A first run that was cancelled leaves a record without an anchor, which the next run sets
+// aside. The next run names again, as created, what that record says this product created in the
+// installation folder and is still as it was (and the folders it made there); a file changed
+// since is treated as anybody's. A file created that way is no "kept" file of somebody else's.
+TEST_F(InstallRecordTest, TheRunAfterACancelledFirstRunTakesOverWhatIsStillAsRecorded) {
+  WriteArchive("ProgramFiles.dt", {{"%InstallDir%\\Sub\\a.txt", "a"},
+                                   {"%InstallDir%\\Sub\\b.txt", "b"}});
+  WriteArchive("SystemFiles.dt", {{"%InstallDir%\\s.txt", "s"}});
+  RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, testing_support::kUninstallKey, "InstallRecord");
+  view.onPump = [&](int pumps) {
+    if (pumps == 4) view.aborted = true;  // s.txt is written, the registration is not reached
+  };
+  ASSERT_FALSE(Run());
+  ASSERT_TRUE(testing_support::Exists(target + "\\s.txt"));
+  WriteFileBytes(target + "\\Sub\\b.txt", "changed by somebody");
+  view.onPump = nullptr;
+  view.aborted = false;
+  ASSERT_TRUE(Run());
+  ASSERT_TRUE(testing_support::Exists(target + "\\Uninstaller.dat.old"));
+  const auto lines = Lines();
+  EXPECT_EQ(FirstFileLine(lines, target + "\\Sub\\a.txt"), "file " + target + "\\Sub\\a.txt created");
+  EXPECT_EQ(FirstFileLine(lines, target + "\\Sub\\b.txt"), "file " + target + "\\Sub\\b.txt replaced");
+  EXPECT_EQ(FirstFileLine(lines, target + "\\s.txt"), "file " + target + "\\s.txt created");
+  EXPECT_FALSE(Has(lines, "kept " + target + "\\s.txt"));
+  EXPECT_TRUE(Has(lines, "folder " + target + "\\Sub"));
+  EXPECT_EQ(ReadFileBytes(target + "\\Sub\\b.txt"), "b");
+}
+
+// A run killed after an anchored one leaves lines the anchor does not cover: temporary files of
+// replacements and files announced but never confirmed. The next run removes the temporary files
+// inside the installation folder (not those elsewhere: such a line may be anybody's), and
+// confirms as created an announced file that holds exactly its entry's content; one that does not
+// is treated as any file found there.
+TEST_F(InstallRecordTest, TheRunAfterAKilledOneRemovesItsTemporaryFilesAndConfirmsWholeFiles) {
+  WriteArchive("ProgramFiles.dt", {{"%InstallDir%\\a.txt", "a"}});
+  WriteArchive("SystemFiles.dt", {{"%InstallDir%\\s.txt", "s"}});
+  RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, testing_support::kUninstallKey, "InstallRecord");
+  ASSERT_TRUE(Run());
+  const std::string first = RecordBytes();
+  Anchor(first);
+
+  const std::string outside = temp / "elsewhere";
+  CreateDirectoryA(outside.c_str(), nullptr);
+  const std::string temporary = target + "\\a.txt.~0123abcd";
+  const std::string foreignTemporary = outside + "\\o.txt.~89abcdef";
+  for (const std::string& file : {temporary, foreignTemporary}) WriteFileBytes(file, "half");
+  WriteFileBytes(target + "\\n.txt", "new");        // written whole, not confirmed
+  WriteFileBytes(target + "\\m.txt", "somebody's");  // announced, but not the entry's content
+  WriteFileBytes(target + "\\s2.txt", "s2");         // a system archive's file, written whole
+  const auto line = [](std::string_view kind, std::initializer_list<std::string_view> fields) {
+    return dt::FormatRecordLine(kind, fields);
+  };
+  WriteFileBytes(target + "\\Uninstaller.dat",
+                 first +
+                     line("run", {target, "2024-05-01 10:00:00", "5.02",
+                                  std::to_string(first.size())}) +
+                     line("file?", {target + "\\a.txt"}) + line("temp?", {temporary}) +
+                     line("file?", {outside + "\\o.txt"}) + line("temp?", {foreignTemporary}) +
+                     line("file?", {target + "\\n.txt"}) + line("file?", {target + "\\m.txt"}) +
+                     line("file?", {target + "\\s2.txt"}));
+
+  WriteArchive("ProgramFiles.dt", {{"%InstallDir%\\a.txt", "a"},
+                                   {"%InstallDir%\\n.txt", "new"},
+                                   {"%InstallDir%\\m.txt", "mine"}});
+  WriteArchive("SystemFiles.dt", {{"%InstallDir%\\s.txt", "s"}, {"%InstallDir%\\s2.txt", "s2"}});
+  ASSERT_TRUE(Run());
+  EXPECT_FALSE(testing_support::Exists(temporary));
+  EXPECT_TRUE(testing_support::Exists(foreignTemporary));
+  const auto lines = Lines();
+  EXPECT_EQ(FirstFileLine(lines, target + "\\n.txt"), "file " + target + "\\n.txt created");
+  EXPECT_EQ(FirstFileLine(lines, target + "\\s2.txt"), "file " + target + "\\s2.txt created");
+  EXPECT_FALSE(Has(lines, "kept " + target + "\\s2.txt"));
+  EXPECT_EQ(FirstFileLine(lines, target + "\\m.txt"), "file " + target + "\\m.txt replaced");
+  EXPECT_EQ(ReadFileBytes(target + "\\m.txt"), "mine");
+}
+
+// Anybody who can write the installation folder can damage the record after an anchored run, so
+// that the next run sets it aside. Lines planted in it are never taken over: a record set aside
+// beside an anchor was changed since its run.
+TEST_F(InstallRecordTest, ARecordSetAsideBesideAnAnchorIsNotTakenOver) {
+  WriteArchive("ProgramFiles.dt", {{"%InstallDir%\\a.txt", "a"}});
+  RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, testing_support::kUninstallKey, "InstallRecord");
+  ASSERT_TRUE(Run());
+  const std::string first = RecordBytes();
+  Anchor(first);
+  const std::string theirs = target + "\\theirs.txt";
+  WriteFileBytes(theirs, "somebody's own");
+  std::string stampSize, stampTime;
+  {
+    const win::FileHandle file(CreateFileA(theirs.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                           OPEN_EXISTING, 0, nullptr));
+    const auto stamp = setup::StampOf(file.get());
+    ASSERT_TRUE(stamp);
+    stampSize = std::to_string(stamp->size);
+    stampTime = stamp->lastWrite;
+  }
+  WriteFileBytes(target + "\\Uninstaller.dat",
+                 first +
+                     dt::FormatRecordLine("run", {target, "2024-05-01 10:00:00", "5.02",
+                                                  std::to_string(first.size())}) +
+                     dt::FormatRecordLine("file?", {theirs}) +
+                     dt::FormatRecordLine("file", {theirs, "created", stampSize, stampTime}) +
+                     "00000000 damaged\r\n" + dt::FormatRecordLine("run", {target}));
+  ASSERT_TRUE(Run());
+  EXPECT_TRUE(testing_support::Exists(target + "\\Uninstaller.dat.old"));
+  const auto lines = Lines();
+  EXPECT_EQ(FirstFileLine(lines, theirs), "");
+  EXPECT_EQ(FirstFileLine(lines, target + "\\a.txt"), "file " + target + "\\a.txt replaced");
 }
 
 }  // namespace
