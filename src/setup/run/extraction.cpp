@@ -162,7 +162,7 @@ class ArchiveRun {
     const auto size = dt::ReadPayloadSize(archive_, item);
     if (!size) return Stop(PayloadReadError(archivePath_, target));
     entry_ += L", " + std::to_wstring(*size) + L" bytes: ";
-    if (unconfirmed_.count(dt::PathKey(win::AnsiToUtf8(target))) &&
+    if (!unconfirmed_.empty() && unconfirmed_.count(dt::PathKey(win::AnsiToUtf8(target))) &&
         ConfirmComplete(item, *size, target)) {
       if (!IsInstallFolderEntry(parts.folder)) CountSharedUse(target, /*existedBefore=*/false);
     } else if (overwrite_ || !win::FileExistsQuiet(target)) {
