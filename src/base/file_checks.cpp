@@ -9,7 +9,6 @@
 #include "win32/folders.h"
 #include "win32/wide_text.h"
 
-
 namespace base {
 
 dt::KnownFolders KnownPlaces(const std::string& installFolder) {

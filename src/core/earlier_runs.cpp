@@ -20,14 +20,9 @@ EarlierRuns ReadEarlierRuns(const RemovalInput& input, const KnownFolders& known
   // Files a run began to replace: whatever they hold, they were there before that run.
   std::set<std::string> replacing;
   for (const RecordLine& line : input.record.lines) {
-    if (line.kind == kRecordTempPending && !line.fields.empty() &&
-        IsTemporaryFileName(line.fields[0])) {
-      replacing.insert(PathKey(line.fields[0].substr(0, line.fields[0].size() - 10)));
-    }
+    if (line.kind != kRecordTempPending || line.fields.empty()) continue;
+    if (const auto target = TemporaryTarget(line.fields[0])) replacing.insert(PathKey(*target));
   }
-  const auto inFolder = [&](const std::string& path) {
-    return Classify(path, known) == Place::kInstallFolder;
-  };
   for (const PlannedFile& file : plan.files) {
     if (file.done) continue;
     const bool vouched = file.anchored && !setAside;
@@ -36,7 +31,7 @@ EarlierRuns ReadEarlierRuns(const RemovalInput& input, const KnownFolders& known
     if (file.temporary) {
       // An anchored run deleted its temporary files or renamed them over their targets before it
       // ended: only those of runs that did not end may be left.
-      if (!vouched && place == Place::kInstallFolder && IsTemporaryFileName(file.path)) {
+      if (!vouched && place == Place::kInstallFolder && TemporaryTarget(file.path)) {
         earlier.temporaries.push_back(file.path);
       }
     } else if (file.announcedOnly) {
@@ -56,7 +51,8 @@ EarlierRuns ReadEarlierRuns(const RemovalInput& input, const KnownFolders& known
     // remove files the product only replaced there, and only an anchor may say so.
     const std::string installKey = PathKey(input.installFolder);
     for (const PlannedFolder& folder : plan.folders) {
-      if (!folder.done && inFolder(folder.path) && PathKey(folder.path) != installKey) {
+      if (!folder.done && Classify(folder.path, known) == Place::kInstallFolder &&
+          PathKey(folder.path) != installKey) {
         earlier.carriedFolders.push_back(folder.path);
       }
     }

@@ -31,7 +31,8 @@ struct EarlierRuns {
   std::set<std::string> created;
   // Only from a record the run sets aside: files created inside the installation folder and not
   // shared, with the size and last-write time to find them unchanged on the disk, and folders
-  // made below it (never the installation folder itself). The new record names those of them that are still as recorded.
+  // made below it (never the installation folder itself). The new record names those of them
+  // that are still as recorded.
   std::vector<PlannedFile> carriedFiles;
   std::vector<std::string> carriedFolders;
 };

@@ -130,14 +130,12 @@ std::uint32_t Crc32(std::string_view bytes) {
   return c ^ 0xFFFFFFFFu;
 }
 
-bool IsTemporaryFileName(std::string_view path) {
-  const std::size_t slash = path.find_last_of("\\/");
-  const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
-  if (name.size() < 11 || name.substr(name.size() - 10, 2) != ".~") return false;
-  for (char c : name.substr(name.size() - 8)) {
-    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'))) return false;
+std::optional<std::string_view> TemporaryTarget(std::string_view path) {
+  if (path.size() <= 10 || path.substr(path.size() - 10, 2) != ".~") return std::nullopt;
+  for (char c : path.substr(path.size() - 8)) {
+    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return std::nullopt;
   }
-  return true;
+  return path.substr(0, path.size() - 10);
 }
 
 bool IsRecordKind(std::string_view kind) {

@@ -89,9 +89,9 @@ inline constexpr std::string_view kRecordSha256 = "sha256";
 // "file?"): its path, the target's path followed by ".~" and 8 lower-case hex digits. It has no
 // confirmation: it either takes the target's place or is deleted, unless the run is killed.
 inline constexpr std::string_view kRecordTempPending = "temp?";
-// Whether a path's last name has the form of such a temporary file: "." "~" and 8 hex digits at
-// its end, after at least one character of the replaced file's name.
-bool IsTemporaryFileName(std::string_view path);
+// The target of such a temporary file's path (the path without ".~" and its 8 lower-case hex
+// digits); nothing for a path of another form.
+std::optional<std::string_view> TemporaryTarget(std::string_view path);
 
 // The uninstaller's own progress lines, appended to the record as it works, so that a second
 // uninstallation finishes what a first one began. "what" is "file", "folder", "key", "value" or

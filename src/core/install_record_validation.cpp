@@ -178,15 +178,6 @@ std::optional<std::string> CheckLine(const RecordLine& line) {
   return "unknown kind \"" + line.kind + "\"";
 }
 
-// A temporary file's target: the path without ".~" and 8 hex digits; nothing for another name.
-std::optional<std::string_view> TemporaryTarget(std::string_view path) {
-  if (path.size() <= 10 || path.substr(path.size() - 10, 2) != ".~" ||
-      !IsLowerHex(path.substr(path.size() - 8), 8)) {
-    return std::nullopt;
-  }
-  return path.substr(0, path.size() - 10);
-}
-
 }  // namespace
 
 bool IsKnownRecordKind(std::string_view kind) {

@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <cctype>
 #include <optional>
 
 #include "base/file_checks.h"
@@ -202,7 +201,7 @@ class Removal {
     if ((restricted_ || !file.anchored) && place != dt::Place::kInstallFolder) {
       return Keep("file", path, "not vouched for by the anchored record");
     }
-    if (!dt::IsTemporaryFileName(path)) return Keep("file", path, "not a temporary file's name");
+    if (!dt::TemporaryTarget(file.path)) return Keep("file", path, "not a temporary file's name");
     CheckedFile checked = Check(path, file);
     if (checked.state == FileState::kMissing) return;
     if (checked.state == FileState::kNotAFile) return Keep("file", path, "not a plain file");
@@ -211,7 +210,6 @@ class Removal {
     }
     Delete(path, place, std::move(checked));
   }
-
 
   // Gives back the uses the record counted; true when the file may go (its count is gone and the
   // product created it).

@@ -327,11 +327,10 @@ class ArchiveRun {
   }
 
   // A file that a run which did not end announced, and may have written whole before it was
-  // killed: when it holds exactly the entry's content (a plain file with one name, owned by
-  // Administrators or SYSTEM, in the held folder, compared while nobody may change it), it is
-  // this product's own and confirmed in the record as created,
-  // as if this run had written it. False when it is anything else; then it is treated as any file
-  // found at the target.
+  // killed: when it holds exactly the entry's content (a plain file with one name, owned by no
+  // ordinary user (base::OwnedByAdministrators), in the held folder, compared while nobody may
+  // change it), it is this product's own and confirmed in the record as created, as if this run
+  // had written it. False when it is anything else; then it is treated as any file found there.
   bool ConfirmComplete(const dt::TFileItem& item, std::int32_t size, const std::string& target) {
     const win::FileHandle file = win::HoldPlainFile(target);
     if (!file || !messages_.Folders.Contains(dt::SplitPath(target).folder, file.get())) {
